@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian 12 packages that building and testing ORVANTA need and
+# that are not installed yet. Uses sudo when not run as root. Does nothing when all are there.
+set -euo pipefail
+
+packages=(
+    # tool chain
+    cmake ninja-build g++ pkg-config
+    # clang with its sanitizer and libFuzzer run-time libraries, and the symbolizer for reports
+    clang libclang-rt-14-dev llvm
+    # libraries
+    qt6-base-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "Run as root or install sudo." >&2; exit 1; }
+    as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
