@@ -175,12 +175,31 @@ void CArrayString::RemoveAll()
 // ---------------------------------------------------------------------------------------------
 // CMapPtr
 
-uint32_t HashKey(const CMyString& strKey)
+namespace
+{
+uint32_t HashBytes(const CMyString& strKey, bool bLowerCase)
 {
     uint32_t uHash = 0;
+    const char* pText = strKey.GetBuffer();
     for (uint32_t i = 0; i < strKey.GetLength(); ++i)
-        uHash = uHash * 33 + static_cast<uint32_t>(static_cast<signed char>(strKey.GetAt(i)));
+    {
+        char c = pText[i];
+        if (bLowerCase && c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        uHash = uHash * 33 + static_cast<uint32_t>(static_cast<signed char>(c));
+    }
     return uHash;
+}
+} // namespace
+
+uint32_t HashKey(const CMyString& strKey)
+{
+    return HashBytes(strKey, false);
+}
+
+uint32_t HashKeyNoCase(const CMyString& strKey)
+{
+    return HashBytes(strKey, true);
 }
 
 CMapPtr::~CMapPtr()

@@ -77,6 +77,8 @@ private:
 // The hash of a string used as a CMapPtr key: hash * 33 + byte over the bytes taken as signed,
 // in 32-bit arithmetic; 0 for an empty string.
 uint32_t HashKey(const CMyString& strKey);
+// HashKey of the string with its ASCII letters in lower case, without making that copy.
+uint32_t HashKeyNoCase(const CMyString& strKey);
 
 // A hash map from 32-bit keys to object pointers, in a fixed number of buckets chosen by
 // InitHashTable. The string forms store only HashKey of the string. Values are not owned,

@@ -353,10 +353,12 @@ uint32_t CMyStringBase<Derived, Char>::Replace(const Char* pOld, const Char* pNe
 {
     if (IsEmpty() || pOld == nullptr || *pOld == Char(0))
         return 0;
+    const std::basic_string_view<Char> text(m_pBuffer, m_uCount);
+    if (text.find(pOld) == text.npos)
+        return 0;
     // Copies, since either text may be a piece of this string.
     const std::basic_string<Char> strOld(pOld);
     const std::basic_string<Char> strNew(pNew != nullptr ? pNew : std::basic_string<Char>());
-    const std::basic_string_view<Char> text(m_pBuffer, m_uCount);
 
     uint32_t uFound = 0;
     for (size_t uAt = text.find(strOld); uAt != text.npos;
@@ -431,7 +433,7 @@ template <typename Derived, typename Char> void CMyStringBase<Derived, Char>::De
     // once. Only the first three characters behind "&#" are read, and only while they are
     // digits, so "&#9;" is a tab and "&#;" or "&#x41;" decode to 0, which removes them.
     // Every round shortens the text, so the loop ends.
-    const std::basic_string<Char> strReferenceStart = Literal<Char>("&#");
+    static const std::basic_string<Char> strReferenceStart = Literal<Char>("&#");
     for (;;)
     {
         const uint32_t uStart = Find(strReferenceStart.c_str());
@@ -449,13 +451,17 @@ template <typename Derived, typename Char> void CMyStringBase<Derived, Char>::De
     }
 
     // "&amp;" goes before the other three, so "&amp;lt;" ends as "<".
-    static const char* const kNamed[][2] = {
-        {"&apos;", "'"}, {"&amp;", "&"}, {"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}};
+    static const std::basic_string<Char> kNamed[][2] = {
+        {Literal<Char>("&apos;"), Literal<Char>("'")},
+        {Literal<Char>("&amp;"), Literal<Char>("&")},
+        {Literal<Char>("&quot;"), Literal<Char>("\"")},
+        {Literal<Char>("&lt;"), Literal<Char>("<")},
+        {Literal<Char>("&gt;"), Literal<Char>(">")}};
     for (const auto& entity : kNamed)
     {
         if (Find(Char('&')) == MY_NOT_FOUND)
             break;
-        Replace(Literal<Char>(entity[0]).c_str(), Literal<Char>(entity[1]).c_str());
+        Replace(entity[0].c_str(), entity[1].c_str());
     }
 }
 

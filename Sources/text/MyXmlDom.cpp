@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 namespace
@@ -11,11 +12,29 @@ namespace
 // The children-by-name index of a node has this many buckets.
 constexpr uint32_t kChildBuckets = 10;
 
-CMyString LowerCopy(const CMyString& strText)
+CMyString ToString(std::string_view text)
 {
-    CMyString strLower(strText);
-    strLower.MakeLower();
-    return strLower;
+    return CMyString(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+// The same test as CMyString::IsEqualNoCase, without making a string of the token.
+bool IsEqualNoCase(std::string_view token, const CMyString& strName)
+{
+    if (token.size() != strName.GetLength())
+        return false;
+    const char* pName = strName.GetBuffer();
+    for (size_t i = 0; i < token.size(); ++i)
+    {
+        char cToken = token[i];
+        char cName = pName[i];
+        if (cToken >= 'A' && cToken <= 'Z')
+            cToken = static_cast<char>(cToken - 'A' + 'a');
+        if (cName >= 'A' && cName <= 'Z')
+            cName = static_cast<char>(cName - 'A' + 'a');
+        if (cToken != cName)
+            return false;
+    }
+    return true;
 }
 
 bool IsXmlSpace(char c)
@@ -50,10 +69,10 @@ CXmlNode* CXmlNode::GetChild(int32_t nIndex) const
 
 CXmlNode* CXmlNode::FindChild(const CMyString& strName) const
 {
-    // A node made from an empty-element tag never got an index.
+    // A node without children has no index.
     if (m_mapChildren.GetHashTableSize() == 0)
         return nullptr;
-    return static_cast<CXmlNode*>(m_mapChildren.Lookup(LowerCopy(strName)));
+    return static_cast<CXmlNode*>(m_mapChildren.Lookup(HashKeyNoCase(strName)));
 }
 
 CMyString CXmlNode::GetChildValue(const CMyString& strName) const
@@ -64,9 +83,12 @@ CMyString CXmlNode::GetChildValue(const CMyString& strName) const
 
 void CXmlNode::AddChild(CXmlNode* pChild)
 {
+    // The index is made with the first child, so the many leaf elements of a list cost nothing.
+    if (m_mapChildren.GetHashTableSize() == 0)
+        m_mapChildren.InitHashTable(kChildBuckets);
     m_arrChildren.Add(pChild);
     // A later child of the same name replaces the earlier one in the index.
-    m_mapChildren.SetAt(LowerCopy(pChild->m_strName), pChild);
+    m_mapChildren.SetAt(HashKeyNoCase(pChild->m_strName), pChild);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -93,7 +115,8 @@ private:
         Text,
     };
 
-    TokenKind NextToken(CMyString& strToken);
+    // The token is a piece of the text; only names and values become strings.
+    TokenKind NextToken(std::string_view& token);
     size_t FindFrom(size_t uFrom, char c) const
     {
         const void* pFound = std::memchr(m_pText + uFrom, c, m_uLength - uFrom);
@@ -106,7 +129,7 @@ private:
     size_t m_uPosition = 0;
 };
 
-CXmlParser::TokenKind CXmlParser::NextToken(CMyString& strToken)
+CXmlParser::TokenKind CXmlParser::NextToken(std::string_view& token)
 {
     while (m_uPosition < m_uLength && IsXmlSpace(m_pText[m_uPosition]))
         ++m_uPosition;
@@ -119,7 +142,7 @@ CXmlParser::TokenKind CXmlParser::NextToken(CMyString& strToken)
         const size_t uEnd = FindFrom(m_uPosition, '<');
         if (uEnd >= m_uLength)
             return TokenKind::End;
-        strToken = CMyString(m_pText + m_uPosition, static_cast<uint32_t>(uEnd - m_uPosition));
+        token = std::string_view(m_pText + m_uPosition, uEnd - m_uPosition);
         m_uPosition = uEnd;
         return TokenKind::Text;
     }
@@ -141,37 +164,36 @@ CXmlParser::TokenKind CXmlParser::NextToken(CMyString& strToken)
         kind = TokenKind::EmptyElementTag;
         --uTokenLength;
     }
-    strToken = CMyString(m_pText + m_uPosition, static_cast<uint32_t>(uTokenLength));
+    token = std::string_view(m_pText + m_uPosition, uTokenLength);
     m_uPosition = uClose + 1;
     return kind;
 }
 
 bool CXmlParser::ParseNode(CXmlNode& node, uint32_t uDepth)
 {
-    node.m_mapChildren.InitHashTable(kChildBuckets);
-    CMyString strToken;
+    std::string_view token;
     for (;;)
     {
-        switch (NextToken(strToken))
+        switch (NextToken(token))
         {
         case TokenKind::End:
             return false;
 
         case TokenKind::EmptyElementTag:
-            node.AddChild(new CXmlNode(std::move(strToken)));
+            node.AddChild(new CXmlNode(ToString(token)));
             break;
 
         case TokenKind::StartTag:
         {
             if (node.m_strName.IsEmpty())
             {
-                node.m_strName = std::move(strToken);
+                node.m_strName = ToString(token);
                 break;
             }
             // Bounded, so that a hostile document cannot exhaust the stack.
             if (uDepth >= CMyXmlDom::MAX_ELEMENT_DEPTH)
                 return false;
-            auto pChild = std::make_unique<CXmlNode>(std::move(strToken));
+            auto pChild = std::make_unique<CXmlNode>(ToString(token));
             if (!ParseNode(*pChild, uDepth + 1))
                 return false;
             node.AddChild(pChild.release());
@@ -179,12 +201,12 @@ bool CXmlParser::ParseNode(CXmlNode& node, uint32_t uDepth)
         }
 
         case TokenKind::Text:
-            strToken.DecodeXmlEntities();
-            node.m_strValue = std::move(strToken);
+            node.m_strValue = ToString(token);
+            node.m_strValue.DecodeXmlEntities();
             break;
 
         case TokenKind::EndTag:
-            return !node.m_strName.IsEmpty() && strToken.IsEqualNoCase(node.m_strName);
+            return !node.m_strName.IsEmpty() && IsEqualNoCase(token, node.m_strName);
         }
     }
 }
