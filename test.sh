@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds ORVANTA and runs every test:
+#   1. the whole test suite (CTest) in an optimised build with debug information;
+#   2. the same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. each libFuzzer target for a fixed number of executions (clang).
+# Ends non-zero when anything fails. Build folders: build/, build-asan/, build-fuzz/.
+set -uo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh || exit 1
+
+jobs=$(nproc 2>/dev/null || echo 2)
+failed=()
+
+# Runs one stage: configure, build, test; remembers the stage's name when a step fails.
+stage() {
+    local name=$1 dir=$2
+    shift 2
+    echo "=== $name ==="
+    if cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || {
+        cat "$dir.configure.log"
+        false
+    }; then
+        if cmake --build "$dir" -j "$jobs" &&
+            ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600; then
+            return 0
+        fi
+    fi
+    failed+=("$name")
+}
+
+mkdir -p build build-asan build-fuzz
+stage "tests" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+stage "tests with sanitizers" build-asan -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=ON \
+    -DORVANTA_BENCHMARKS=OFF
+stage "fuzzing" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++
+
+if [[ ${#failed[@]} -gt 0 ]]; then
+    echo "FAILED: ${failed[*]}"
+    exit 1
+fi
+echo "All stages passed."
