@@ -9,7 +9,7 @@ packages=(
     # clang with its sanitizer and libFuzzer run-time libraries, and the symbolizer for reports
     clang libclang-rt-14-dev llvm
     # libraries
-    qt6-base-dev
+    qt6-base-dev libcurl4-openssl-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
 )

@@ -1,6 +1,6 @@
 #include "text/MyXmlDom.h"
 
-#include "text/TextFile.h"
+#include "config/FileHandler.h"
 
 #include <cstring>
 #include <memory>
@@ -235,7 +235,7 @@ bool CMyXmlDom::LoadXml(const CMyString& strText)
 bool CMyXmlDom::LoadFile(const CMyString& strPath)
 {
     CMyString strText;
-    if (!ReadTextFile(strPath, strText))
+    if (!CFileHandler().ReadTextFile(strPath, strText))
         return false;
     return LoadXml(strText);
 }

@@ -1,5 +1,5 @@
 #include "text/MyXmlDom.h"
-#include "text/TextFile.h"
+#include "config/FileHandler.h"
 
 #include "TextTestSupport.h"
 
@@ -216,11 +216,12 @@ TEST_F(XmlFileTest, ReadTextFileAppendsAndConvertsLineEndsAcrossBlocks)
     strBytes += "\xFF\xFE tail\r";
     strExpected += "\xFF\xFE tail\r";
     CMyString strText("prefix:");
-    ASSERT_TRUE(ReadTextFile(Write("lines.txt", strBytes).c_str(), strText));
+    ASSERT_TRUE(CFileHandler().ReadTextFile(Write("lines.txt", strBytes).c_str(), strText));
     EXPECT_EQ(Text(strText), "prefix:" + strExpected);
     CMyString strUntouched("keep");
-    EXPECT_FALSE(ReadTextFile((m_folder / "missing.txt").string().c_str(), strUntouched));
-    EXPECT_TRUE(ReadTextFile(Write("empty.txt", "").c_str(), strUntouched));
+    EXPECT_FALSE(
+        CFileHandler().ReadTextFile((m_folder / "missing.txt").string().c_str(), strUntouched));
+    EXPECT_TRUE(CFileHandler().ReadTextFile(Write("empty.txt", "").c_str(), strUntouched));
     EXPECT_EQ(Text(strUntouched), "keep");
 }
 

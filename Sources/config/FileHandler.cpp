@@ -1,8 +1,8 @@
-#include "text/TextFile.h"
+#include "config/FileHandler.h"
 
 #include <cstdio>
 
-bool ReadTextFile(const CMyString& strPath, CMyString& strText)
+bool CFileHandler::ReadTextFile(const CMyString& strPath, CMyString& strText)
 {
     if (strPath.IsEmpty())
         return false;
