@@ -7,9 +7,10 @@
 inline constexpr const char* SERVER_SETTINGS_FILE = "ServerSettings.txt";
 
 // Reads a decoded server list: appends the non-empty URL children of the root in document
-// order and answers the last VERSION child's value in strVersion. False when the text does not
-// parse (nothing is appended then).
-bool ParseServerList(const CMyString& strText, CArrayString& arrServers, CMyString& strVersion);
+// order and answers the last VERSION child's value in strVersion (and in *pbHasVersion whether
+// there was one). False when the text does not parse (nothing is appended then).
+bool ParseServerList(const CMyString& strText, CArrayString& arrServers, CMyString& strVersion,
+                     bool* pbHasVersion = nullptr);
 
 // The rule every user of the server list follows: the first server, in list order, whose
 // connection check on server URL + strFileName succeeds; empty when none does.

@@ -1,1 +1,351 @@
 #include "config/Settings.h"
+
+#include "config/FileHandler.h"
+#include "config/RegClass.h"
+#include "config/ServerList.h"
+#include "platform/ProgramOutput.h"
+#include "platform/UserFolders.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace
+{
+constexpr const char* kProgramKey = "SOFTWARE\\ORVANTA";
+constexpr const char* kStationsKey = "SOFTWARE\\ORVANTA\\Stations";
+constexpr const char* kTrue = "TRUE";
+constexpr const char* kFalse = "FALSE";
+
+// How long the desktop's browser query may take before start-up goes on without it.
+constexpr int kBrowserQueryTimeoutMs = 3000;
+
+bool IsText(const CMyString& strValue, const char* pszText)
+{
+    return strValue.IsEqual(CMyString(pszText));
+}
+
+// An icon URL as one file name: each of \ / : . , ? < > ] [ } { becomes "_".
+CMyString FlattenIconUrl(const CMyString& strUrl)
+{
+    CMyString strName(strUrl);
+    for (const char* pszCharacter : {"\\", "/", ":", ".", ",", "?", "<", ">", "]", "[", "}", "{"})
+        strName.Replace(pszCharacter, "_");
+    return strName;
+}
+
+// The first word of a desktop entry's Exec line: the program, with the quoting of desktop
+// entries undone; "env" and its VAR=value words are looked through.
+std::string ProgramOfExecLine(std::string_view exec)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool bQuoted = false;
+    bool bInWord = false;
+    for (size_t i = 0; i < exec.size(); ++i)
+    {
+        const char c = exec[i];
+        if (bQuoted && c == '\\' && i + 1 < exec.size())
+        {
+            word.push_back(exec[++i]);
+            continue;
+        }
+        if (c == '"')
+        {
+            bQuoted = !bQuoted;
+            bInWord = true;
+            continue;
+        }
+        if (!bQuoted && (c == ' ' || c == '\t'))
+        {
+            if (bInWord)
+                words.push_back(word);
+            word.clear();
+            bInWord = false;
+            continue;
+        }
+        word.push_back(c);
+        bInWord = true;
+    }
+    if (bInWord)
+        words.push_back(word);
+
+    size_t uFirst = 0;
+    if (uFirst < words.size() && words[uFirst] == "env")
+    {
+        ++uFirst;
+        while (uFirst < words.size() && words[uFirst].find('=') != std::string::npos)
+            ++uFirst;
+    }
+    return uFirst < words.size() ? words[uFirst] : std::string();
+}
+
+// The Exec program of a desktop entry found in the XDG data folders; empty when there is none.
+std::string ProgramOfDesktopEntry(const std::string& desktopId)
+{
+    std::vector<std::string> folders;
+    const CMyString strDataHome = XdgFolder("XDG_DATA_HOME", ".local/share");
+    if (!strDataHome.IsEmpty())
+        folders.emplace_back(strDataHome.GetBuffer());
+    const char* pszDataDirs = std::getenv("XDG_DATA_DIRS");
+    std::string_view dataDirs = pszDataDirs != nullptr && *pszDataDirs != '\0'
+                                    ? pszDataDirs
+                                    : "/usr/local/share:/usr/share";
+    while (!dataDirs.empty())
+    {
+        const size_t uColon = dataDirs.find(':');
+        const std::string_view folder = dataDirs.substr(0, uColon);
+        if (!folder.empty() && folder.front() == '/')
+            folders.emplace_back(folder);
+        dataDirs.remove_prefix(uColon == dataDirs.npos ? dataDirs.size() : uColon + 1);
+    }
+
+    for (const std::string& folder : folders)
+    {
+        std::ifstream entry(folder + "/applications/" + desktopId);
+        bool bInMainGroup = false;
+        for (std::string line; std::getline(entry, line);)
+        {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!line.empty() && line.front() == '[')
+                bInMainGroup = line == "[Desktop Entry]";
+            else if (bInMainGroup && line.rfind("Exec=", 0) == 0)
+                return ProgramOfExecLine(std::string_view(line).substr(5));
+        }
+    }
+    return std::string();
+}
+} // namespace
+
+CMyString Settings::ReadText(const char* pszSubKey, const char* pszName, const char* pszDefault)
+{
+    RegClass registry(RegHive::CurrentUser, kProgramKey);
+    CMyString strValue;
+    return registry.ReadValue(pszSubKey, pszName, strValue) == 0 ? strValue : CMyString(pszDefault);
+}
+
+void Settings::WriteText(const char* pszSubKey, const char* pszName, const CMyString& strText)
+{
+    RegClass registry(RegHive::CurrentUser, kProgramKey);
+    registry.WriteValue(pszSubKey, pszName, strText.IsEmpty() ? "" : strText.GetBuffer());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Versions
+
+void Settings::SetSearchSettingsVersion(const CMyString& strVersion)
+{
+    WriteText("", "Search Settings", strVersion);
+}
+
+CMyString Settings::GetSearchSettingsVersion()
+{
+    return ReadText("", "Search Settings", "");
+}
+
+void Settings::SetMoviesSettingsVersion(const CMyString& strVersion)
+{
+    WriteText("", "Movies Settings", strVersion);
+}
+
+CMyString Settings::GetMoviesSettingsVersion()
+{
+    return ReadText("", "Movies Settings", "");
+}
+
+void Settings::SetServerSettingsVersion(const CMyString& strVersion)
+{
+    WriteText("", "Server Settings", strVersion);
+}
+
+CMyString Settings::GetServerSettingsVersion()
+{
+    return ReadText("", "Server Settings", "");
+}
+
+void Settings::SetFileVersion(const CMyString& strFileName, const CMyString& strVersion)
+{
+    if (!strFileName.IsEmpty())
+        WriteText("", strFileName.GetBuffer(), strVersion);
+}
+
+CMyString Settings::GetFileVersion(const CMyString& strFileName)
+{
+    return strFileName.IsEmpty() ? CMyString() : ReadText("", strFileName.GetBuffer(), "");
+}
+
+void Settings::SetProgramVersion(const CMyString& strVersion)
+{
+    WriteText("", "Version", strVersion);
+}
+
+CMyString Settings::GetProgramVersion()
+{
+    return ReadText("", "Version", "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Flags, install path, presets, volume
+
+bool Settings::IsCopySettings()
+{
+    return !IsText(ReadText("", "Copy Settings", kTrue), kFalse);
+}
+
+void Settings::SetCopySettings(bool bCopy)
+{
+    WriteText("", "Copy Settings", bCopy ? kTrue : kFalse);
+}
+
+bool Settings::IsInstallNeeded()
+{
+    return IsText(ReadText("", "Install Needed", kFalse), kTrue);
+}
+
+CMyString Settings::GetInstallPath()
+{
+    return ReadText("", "Install Path", "");
+}
+
+CMyString Settings::GetStationName(int32_t nIndex)
+{
+    if (nIndex < 0)
+        return CMyString();
+    RegClass registry(RegHive::CurrentUser, kStationsKey);
+    CMyString strName;
+    registry.ReadValue(std::to_string(nIndex).c_str(), "Name", strName);
+    return strName;
+}
+
+void Settings::SetStationName(int32_t nIndex, const CMyString& strName)
+{
+    if (nIndex < 0)
+        return;
+    RegClass registry(RegHive::CurrentUser, kStationsKey);
+    registry.WriteValue(std::to_string(nIndex).c_str(), "Name",
+                        strName.IsEmpty() ? "" : strName.GetBuffer());
+}
+
+CMyString Settings::GetStationUrl(int32_t nIndex)
+{
+    if (nIndex < 0)
+        return CMyString();
+    RegClass registry(RegHive::CurrentUser, kStationsKey);
+    CMyString strUrl;
+    registry.ReadValue(std::to_string(nIndex).c_str(), "Url", strUrl);
+    return strUrl;
+}
+
+void Settings::SetStationUrl(int32_t nIndex, const CMyString& strUrl)
+{
+    if (nIndex < 0)
+        return;
+    RegClass registry(RegHive::CurrentUser, kStationsKey);
+    registry.WriteValue(std::to_string(nIndex).c_str(), "Url",
+                        strUrl.IsEmpty() ? "" : strUrl.GetBuffer());
+}
+
+int32_t Settings::GetVolume()
+{
+    RegClass registry(RegHive::CurrentUser, kProgramKey);
+    CMyString strVolume;
+    return registry.ReadValue("", "Volume", strVolume) == 0 ? strVolume.ToInt() : 50;
+}
+
+void Settings::SetVolume(int32_t nVolume)
+{
+    WriteText("", "Volume", CMyString(std::to_string(nVolume).c_str()));
+}
+
+bool Settings::GetMute()
+{
+    return IsText(ReadText("", "Mute", kFalse), kTrue);
+}
+
+void Settings::SetMute(bool bMute)
+{
+    WriteText("", "Mute", bMute ? kTrue : kFalse);
+}
+
+void Settings::DetectDefaultBrowser(CMyString& strBrowserExe)
+{
+    std::string desktopId;
+    if (!CaptureProgramOutput(CMyString("xdg-settings"),
+                              {CMyString("get"), CMyString("default-web-browser")},
+                              kBrowserQueryTimeoutMs, desktopId))
+        return;
+    while (!desktopId.empty() &&
+           (desktopId.back() == '\n' || desktopId.back() == '\r' || desktopId.back() == ' '))
+        desktopId.pop_back();
+    // A desktop entry id is a plain file name.
+    if (desktopId.empty() || desktopId.find('/') != std::string::npos ||
+        desktopId.find('\n') != std::string::npos)
+        return;
+    const std::string program = ProgramOfDesktopEntry(desktopId);
+    if (!program.empty())
+        strBrowserExe = CMyString(program.c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data folder
+
+CMyString Settings::GetDataFolder()
+{
+    CMyString strFolder = XdgFolder("XDG_DATA_HOME", ".local/share");
+    if (strFolder.IsEmpty())
+        return strFolder;
+    strFolder.AppendPath(CMyString("ORVANTA/"));
+    CFileHandler().CreateFolderPath(strFolder);
+    return strFolder;
+}
+
+CMyString Settings::GetResFolder()
+{
+    CMyString strFolder = GetDataFolder();
+    strFolder += "res/";
+    CFileHandler().CreateFolderPath(strFolder);
+    return strFolder;
+}
+
+CMyString Settings::GetIconFilePath(const CMyString& strIconUrl)
+{
+    CMyString strPath = GetResFolder();
+    strPath += FlattenIconUrl(strIconUrl);
+    strPath += ".gif";
+    return strPath;
+}
+
+CMyString Settings::GetCacheIconPath(const CMyString& strIconUrl)
+{
+    CMyString strPath = GetResFolder();
+    strPath += "CacheIcons/";
+    CFileHandler().CreateFolderPath(strPath);
+    strPath += FlattenIconUrl(strIconUrl);
+    strPath += ".gif";
+    return strPath;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Server list
+
+void Settings::GetServers(CArrayString& arrServers)
+{
+    CFileHandler fileHandler;
+    CMyString strText;
+    CMyString strPath = GetResFolder();
+    strPath += SERVER_SETTINGS_FILE;
+    if (!fileHandler.ReadScrambledFile(strPath, strText))
+    {
+        // The installed first copy, relative to the current folder.
+        CMyString strInstalled("res/");
+        strInstalled += SERVER_SETTINGS_FILE;
+        if (!fileHandler.ReadScrambledFile(strInstalled, strText))
+            return;
+    }
+    CMyString strVersion;
+    bool bHasVersion = false;
+    if (ParseServerList(strText, arrServers, strVersion, &bHasVersion) && bHasVersion)
+        SetServerSettingsVersion(strVersion);
+}

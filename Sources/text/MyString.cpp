@@ -71,6 +71,18 @@ template <typename Char> bool IsDigit(Char c)
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 } // namespace
 
+bool IsEqualNoCaseAscii(std::string_view left, std::string_view right)
+{
+    if (left.size() != right.size())
+        return false;
+    for (size_t i = 0; i < left.size(); ++i)
+    {
+        if (LowerAscii(left[i]) != LowerAscii(right[i]))
+            return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Construction and assignment
 

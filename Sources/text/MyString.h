@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 class QString;
 class CMyString;
@@ -13,6 +14,10 @@ inline constexpr uint32_t MY_NOT_FOUND = 0xFFFFFFFFu;
 // 0 is the system code page, which is UTF-8 on Linux, and 65001 is UTF-8.
 inline constexpr unsigned CODE_PAGE_SYSTEM = 0;
 inline constexpr unsigned CODE_PAGE_UTF8 = 65001;
+
+// Equality of two byte strings with the ASCII letters compared ignoring case, as
+// CMyString::IsEqualNoCase does, for text that is not (yet) a CMyString.
+bool IsEqualNoCaseAscii(std::string_view left, std::string_view right);
 
 // What the narrow and the wide string have in common: an owned, NUL-terminated buffer from the
 // C allocator with an explicit length and capacity. An empty string normally has no buffer at

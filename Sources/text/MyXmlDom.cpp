@@ -17,26 +17,6 @@ CMyString ToString(std::string_view text)
     return CMyString(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-// The same test as CMyString::IsEqualNoCase, without making a string of the token.
-bool IsEqualNoCase(std::string_view token, const CMyString& strName)
-{
-    if (token.size() != strName.GetLength())
-        return false;
-    const char* pName = strName.GetBuffer();
-    for (size_t i = 0; i < token.size(); ++i)
-    {
-        char cToken = token[i];
-        char cName = pName[i];
-        if (cToken >= 'A' && cToken <= 'Z')
-            cToken = static_cast<char>(cToken - 'A' + 'a');
-        if (cName >= 'A' && cName <= 'Z')
-            cName = static_cast<char>(cName - 'A' + 'a');
-        if (cToken != cName)
-            return false;
-    }
-    return true;
-}
-
 bool IsXmlSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -206,7 +186,8 @@ bool CXmlParser::ParseNode(CXmlNode& node, uint32_t uDepth)
             break;
 
         case TokenKind::EndTag:
-            return !node.m_strName.IsEmpty() && IsEqualNoCase(token, node.m_strName);
+            return !node.m_strName.IsEmpty() &&
+                   IsEqualNoCaseAscii(token, node.m_strName.GetBuffer());
         }
     }
 }
