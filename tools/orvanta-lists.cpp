@@ -1,1 +1,312 @@
-int main() { return 0; }
+// orvanta-lists: a command-line tool for the authors of the program's settings lists. It turns
+// plain list text into the scrambled form the program reads and back, with the program's own
+// reader, and shows which servers of a server list answer.
+
+#include "config/FileHandler.h"
+#include "config/ServerList.h"
+#include "platform/ConnectionCheck.h"
+#include "text/ArrayString.h"
+#include "text/MyString.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+const char* const TOOL_NAME = "orvanta-lists";
+
+enum ExitStatus
+{
+    EXIT_DONE = 0,
+    EXIT_FAILED = 1,
+    EXIT_USAGE = 2
+};
+
+struct SCommand
+{
+    const char* pszName;
+    const char* pszArguments;
+    int nMinArguments;
+    int nMaxArguments;
+    const char* pszHelp;
+};
+
+const SCommand COMMANDS[] = {
+    {"scramble", "IN OUT", 2, 2,
+     "Scrambles the plain text of IN (an XML list such as ServerSettings.txt) into OUT,\n"
+     "byte for byte as the program reads it: NUL padding to whole 32-bit words, then the\n"
+     "key of the settings files. OUT is replaced whole."},
+    {"unscramble", "IN [OUT]", 1, 2,
+     "Reads the scrambled list IN exactly as the program does and writes its plain text to\n"
+     "OUT, or to standard output without OUT. A file scrambled with another key comes out as\n"
+     "garbage."},
+    {"servers", "RESDIR", 1, 1,
+     "Reads RESDIR/ServerSettings.txt, prints its server URLs one a line in list order, then\n"
+     "one line per server: the URL, a tab, and \"answers\" or \"does not answer\" after a\n"
+     "connection check on its host (through the proxy named by http_proxy or https_proxy).\n"
+     "Exit status 1 when the list cannot be read."},
+};
+
+void PrintUsage(std::FILE* pOut)
+{
+    std::fprintf(pOut,
+                 "Usage: %s COMMAND [ARGUMENTS]\n\n"
+                 "Commands:\n",
+                 TOOL_NAME);
+    for (const SCommand& command : COMMANDS)
+        std::fprintf(pOut, "  %s %s\n", command.pszName, command.pszArguments);
+    std::fprintf(pOut,
+                 "  help [COMMAND]\n\n"
+                 "\"%s COMMAND --help\" explains one command.\n",
+                 TOOL_NAME);
+}
+
+void PrintHelp()
+{
+    std::printf("%s: scrambles, unscrambles and checks the program's settings lists.\n\n",
+                TOOL_NAME);
+    PrintUsage(stdout);
+    for (const SCommand& command : COMMANDS)
+        std::printf("\n%s %s\n%s\n", command.pszName, command.pszArguments, command.pszHelp);
+    std::printf("\nExit status: 0 when done, 1 on an error (unreadable input, unwritable output),\n"
+                "2 for a wrong command line.\n");
+}
+
+void PrintCommandHelp(const SCommand& command)
+{
+    std::printf("Usage: %s %s %s\n\n%s\n", TOOL_NAME, command.pszName, command.pszArguments,
+                command.pszHelp);
+}
+
+int Fail(const std::string& strMessage)
+{
+    std::fprintf(stderr, "%s: %s\n", TOOL_NAME, strMessage.c_str());
+    return EXIT_FAILED;
+}
+
+std::string Reason(int nError)
+{
+    return nError != 0 ? std::string(": ") + std::strerror(nError) : std::string();
+}
+
+bool IsHelpOption(const char* pszArgument)
+{
+    return std::strcmp(pszArgument, "--help") == 0 || std::strcmp(pszArgument, "-h") == 0;
+}
+
+const SCommand* FindCommand(const char* pszName)
+{
+    for (const SCommand& command : COMMANDS)
+        if (std::strcmp(command.pszName, pszName) == 0)
+            return &command;
+    return nullptr;
+}
+
+// Reads a whole file as bytes; on failure answers the error number (0 when there is none).
+bool ReadBytes(const char* pszPath, std::string& bytes, int& nError)
+{
+    nError = 0;
+    std::FILE* pFile = std::fopen(pszPath, "rb");
+    if (pFile == nullptr)
+    {
+        nError = errno;
+        return false;
+    }
+    char block[65536];
+    size_t uRead = 0;
+    while ((uRead = std::fread(block, 1, sizeof block, pFile)) > 0)
+        bytes.append(block, uRead);
+    const bool bRead = std::ferror(pFile) == 0;
+    if (!bRead)
+        nError = errno;
+    std::fclose(pFile);
+    return bRead;
+}
+
+bool WriteAll(int nFile, const std::string& bytes)
+{
+    const char* pData = bytes.data();
+    size_t uLeft = bytes.size();
+    while (uLeft > 0)
+    {
+        const ssize_t nWritten = ::write(nFile, pData, uLeft);
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        if (nWritten <= 0)
+            return false;
+        pData += nWritten;
+        uLeft -= static_cast<size_t>(nWritten);
+    }
+    return true;
+}
+
+// Replaces a file with the bytes: a temporary file next to it is renamed over it, so a failed
+// write never leaves half a list. Something that is not a regular file (a pipe, a terminal) is
+// written directly. On failure answers the error number.
+bool WriteBytes(const char* pszPath, const std::string& bytes, int& nError)
+{
+    nError = 0;
+    struct stat info = {};
+    if (::stat(pszPath, &info) == 0 && !S_ISREG(info.st_mode))
+    {
+        const int nFile = ::open(pszPath, O_WRONLY | O_CLOEXEC);
+        const bool bWritten = nFile >= 0 && WriteAll(nFile, bytes);
+        if (!bWritten)
+            nError = errno;
+        if (nFile >= 0)
+            ::close(nFile);
+        return bWritten;
+    }
+
+    std::string strTemporary = std::string(pszPath) + ".XXXXXX";
+    const int nFile = ::mkostemp(strTemporary.data(), O_CLOEXEC);
+    if (nFile < 0)
+    {
+        nError = errno;
+        return false;
+    }
+    // The new file gets the permissions any new file of the user gets.
+    const mode_t uMask = ::umask(0);
+    ::umask(uMask);
+    ::fchmod(nFile, 0666 & ~uMask);
+    bool bWritten = WriteAll(nFile, bytes) && ::fsync(nFile) == 0;
+    if (!bWritten)
+        nError = errno;
+    if (::close(nFile) != 0 && bWritten)
+    {
+        nError = errno;
+        bWritten = false;
+    }
+    if (bWritten && ::rename(strTemporary.c_str(), pszPath) != 0)
+    {
+        nError = errno;
+        bWritten = false;
+    }
+    if (!bWritten)
+        ::unlink(strTemporary.c_str());
+    return bWritten;
+}
+
+int RunScramble(char** ppArguments)
+{
+    std::string bytes;
+    int nError = 0;
+    if (!ReadBytes(ppArguments[0], bytes, nError))
+        return Fail(std::string("cannot read ") + ppArguments[0] + Reason(nError));
+    if (!WriteBytes(ppArguments[1], CFileHandler::Scramble(bytes), nError))
+        return Fail(std::string("cannot write ") + ppArguments[1] + Reason(nError));
+    return EXIT_DONE;
+}
+
+int RunUnscramble(char** ppArguments, int nArguments)
+{
+    CMyString strText;
+    if (!CFileHandler().ReadScrambledFile(ppArguments[0], strText))
+        return Fail(std::string("cannot read ") + ppArguments[0]);
+    const std::string text = strText.IsEmpty() ? std::string() : std::string(strText.GetBuffer());
+
+    int nError = 0;
+    if (nArguments == 2)
+    {
+        if (!WriteBytes(ppArguments[1], text, nError))
+            return Fail(std::string("cannot write ") + ppArguments[1] + Reason(nError));
+        return EXIT_DONE;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        return Fail("cannot write to standard output" + Reason(errno));
+    return EXIT_DONE;
+}
+
+int RunServers(char** ppArguments)
+{
+    CMyString strPath(ppArguments[0]);
+    strPath.AppendPath(SERVER_SETTINGS_FILE);
+    CMyString strText;
+    if (!CFileHandler().ReadScrambledFile(strPath, strText))
+        return Fail(std::string("cannot read ") + strPath.GetBuffer());
+    CArrayString arrServers;
+    CMyString strVersion;
+    if (!ParseServerList(strText, arrServers, strVersion))
+        return Fail(std::string(strPath.GetBuffer()) +
+                    " is not a server list (damaged, or scrambled with another key)");
+
+    for (uint32_t uServer = 0; uServer < arrServers.GetCount(); ++uServer)
+        std::printf("%s\n", arrServers.GetAt(uServer).GetBuffer());
+    // The URLs are shown before the checks, which may take a few seconds each.
+    std::fflush(stdout);
+    InitNetworking();
+    for (uint32_t uServer = 0; uServer < arrServers.GetCount(); ++uServer)
+    {
+        const CMyString strServer = arrServers.GetAt(uServer);
+        std::printf("%s\t%s\n", strServer.GetBuffer(),
+                    CheckConnection(strServer) ? "answers" : "does not answer");
+        std::fflush(stdout);
+    }
+    if (std::ferror(stdout) != 0)
+        return Fail("cannot write to standard output");
+    return EXIT_DONE;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        PrintUsage(stderr);
+        return EXIT_USAGE;
+    }
+    const char* pszCommand = argv[1];
+    if (IsHelpOption(pszCommand) || std::strcmp(pszCommand, "help") == 0)
+    {
+        const SCommand* pCommand = argc > 2 ? FindCommand(argv[2]) : nullptr;
+        if (pCommand != nullptr)
+            PrintCommandHelp(*pCommand);
+        else
+            PrintHelp();
+        return EXIT_DONE;
+    }
+
+    const SCommand* pCommand = FindCommand(pszCommand);
+    if (pCommand == nullptr)
+    {
+        std::fprintf(stderr, "%s: unknown command \"%s\"\n", TOOL_NAME, pszCommand);
+        PrintUsage(stderr);
+        return EXIT_USAGE;
+    }
+    char** ppArguments = argv + 2;
+    const int nArguments = argc - 2;
+    for (int i = 0; i < nArguments; ++i)
+        if (IsHelpOption(ppArguments[i]))
+        {
+            PrintCommandHelp(*pCommand);
+            return EXIT_DONE;
+        }
+    if (nArguments < pCommand->nMinArguments || nArguments > pCommand->nMaxArguments)
+    {
+        std::fprintf(stderr, "Usage: %s %s %s\n", TOOL_NAME, pCommand->pszName,
+                     pCommand->pszArguments);
+        return EXIT_USAGE;
+    }
+    // Every argument is a non-empty path.
+    for (int i = 0; i < nArguments; ++i)
+        if (ppArguments[i][0] == '\0')
+        {
+            std::fprintf(stderr, "%s: an empty path is not allowed\n", TOOL_NAME);
+            return EXIT_USAGE;
+        }
+
+    if (std::strcmp(pCommand->pszName, "scramble") == 0)
+        return RunScramble(ppArguments);
+    if (std::strcmp(pCommand->pszName, "unscramble") == 0)
+        return RunUnscramble(ppArguments, nArguments);
+    return RunServers(ppArguments);
+}

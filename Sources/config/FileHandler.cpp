@@ -1,6 +1,340 @@
 #include "config/FileHandler.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// Reads until the buffer is full or the file ends, so that a short read in the middle of a file
+// never shifts what follows. Answers the bytes read; a read error ends the file.
+size_t ReadFull(int nFile, unsigned char* pBuffer, size_t uSize)
+{
+    size_t uDone = 0;
+    while (uDone < uSize)
+    {
+        const ssize_t nRead = ::read(nFile, pBuffer + uDone, uSize - uDone);
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead <= 0)
+            break;
+        uDone += static_cast<size_t>(nRead);
+    }
+    return uDone;
+}
+
+bool WriteFull(int nFile, const unsigned char* pData, size_t uSize)
+{
+    while (uSize > 0)
+    {
+        const ssize_t nWritten = ::write(nFile, pData, uSize);
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        if (nWritten <= 0)
+            return false;
+        pData += nWritten;
+        uSize -= static_cast<size_t>(nWritten);
+    }
+    return true;
+}
+
+// Opens a file for reading without blocking on a pipe or device; only regular files are
+// accepted. Answers -1 otherwise.
+int OpenRegularFile(const CMyString& strPath, struct stat& info)
+{
+    if (strPath.IsEmpty())
+        return -1;
+    const int nFile = ::open(strPath.GetBuffer(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (nFile < 0)
+        return -1;
+    if (::fstat(nFile, &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        ::close(nFile);
+        return -1;
+    }
+    return nFile;
+}
+
+// A new file next to the target that is renamed over it once it is complete, so that readers
+// only ever see the old or the whole new content. The file is removed unless it was committed.
+class CTemporaryFile
+{
+public:
+    explicit CTemporaryFile(const CMyString& strTarget) : m_strTarget(strTarget)
+    {
+        if (strTarget.IsEmpty())
+            return;
+        m_strPath = strTarget;
+        m_strPath.Append(".XXXXXX");
+        m_nFile = ::mkostemp(m_strPath.GetBuffer(), O_CLOEXEC);
+        if (m_nFile < 0)
+            m_strPath.Empty();
+    }
+    CTemporaryFile(const CTemporaryFile&) = delete;
+    CTemporaryFile& operator=(const CTemporaryFile&) = delete;
+    ~CTemporaryFile()
+    {
+        if (m_nFile >= 0)
+            ::close(m_nFile);
+        if (!m_strPath.IsEmpty())
+            ::unlink(m_strPath.GetBuffer());
+    }
+
+    bool IsOpen() const { return m_nFile >= 0; }
+    int GetDescriptor() const { return m_nFile; }
+
+    // Flushes the file to disk and moves it over the target. With bReplace false an existing
+    // target (also one that appeared meanwhile) is left alone and the answer is false.
+    bool Commit(bool bReplace)
+    {
+        if (m_nFile < 0)
+            return false;
+        const bool bSynced = ::fsync(m_nFile) == 0;
+        const bool bClosed = ::close(m_nFile) == 0;
+        m_nFile = -1;
+        if (!bSynced || !bClosed)
+            return false;
+        if (!MoveOverTarget(bReplace))
+            return false;
+        m_strPath.Empty();
+        return true;
+    }
+
+private:
+    bool MoveOverTarget(bool bReplace)
+    {
+        const char* pszFrom = m_strPath.GetBuffer();
+        const char* pszTo = m_strTarget.GetBuffer();
+        if (bReplace)
+            return ::rename(pszFrom, pszTo) == 0;
+        if (::renameat2(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+        // File systems without the no-replace rename: a hard link fails the same way when the
+        // target exists.
+        if (::link(pszFrom, pszTo) != 0)
+            return false;
+        ::unlink(pszFrom);
+        return true;
+    }
+
+    CMyString m_strTarget;
+    CMyString m_strPath;
+    int m_nFile = -1;
+};
+
+// The path without its trailing separators ("/" stays "/").
+CMyString WithoutTrailingSeparators(const CMyString& strPath)
+{
+    uint32_t uLength = strPath.GetLength();
+    while (uLength > 1 && strPath.GetAt(uLength - 1) == '/')
+        --uLength;
+    return strPath.Mid(0, uLength);
+}
+
+CMyString WithTrailingSeparator(const CMyString& strPath)
+{
+    CMyString strResult(strPath);
+    if (!strResult.IsEmpty() && strResult.GetAt(strResult.GetLength() - 1) != '/')
+        strResult.AppendChar('/');
+    return strResult;
+}
+
+bool IsRealFolder(const char* pszPath)
+{
+    struct stat info = {};
+    return ::lstat(pszPath, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+bool CFileHandler::FileExists(const CMyString& strPath)
+{
+    struct stat info = {};
+    return !strPath.IsEmpty() && ::stat(strPath.GetBuffer(), &info) == 0;
+}
+
+bool CFileHandler::CreateFolderPath(const CMyString& strFolderPath)
+{
+    if (strFolderPath.IsEmpty())
+        return false;
+    // The folder asked for must be a real folder; a symbolic link there could lead the files
+    // written into it anywhere.
+    const CMyString strFolder = WithoutTrailingSeparators(strFolderPath);
+    struct stat info = {};
+    if (::lstat(strFolder.GetBuffer(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+
+    // Create each missing prefix that ends in a separator, from the root down. A path without a
+    // final separator is taken as the folder it names.
+    const CMyString strPath = WithTrailingSeparator(strFolderPath);
+    for (uint32_t uEnd = strPath.Find('/', 1); uEnd != MY_NOT_FOUND;
+         uEnd = strPath.Find('/', uEnd + 1))
+    {
+        const CMyString strPrefix = strPath.Mid(0, uEnd + 1);
+        if (::mkdir(strPrefix.GetBuffer(), 0755) == 0)
+            continue;
+        // Folders further up are used as they are, also when a link leads to them.
+        if (errno != EEXIST || ::stat(strPrefix.GetBuffer(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return false;
+    }
+    return IsRealFolder(strFolder.GetBuffer());
+}
+
+bool CFileHandler::CopyOneFile(const CMyString& strSource, const CMyString& strTarget,
+                               bool bOverwrite)
+{
+    struct stat info = {};
+    const int nSource = OpenRegularFile(strSource, info);
+    if (nSource < 0)
+        return false;
+    struct stat targetInfo = {};
+    if (strTarget.IsEmpty() || (!bOverwrite && ::lstat(strTarget.GetBuffer(), &targetInfo) == 0))
+    {
+        ::close(nSource);
+        return false;
+    }
+
+    CTemporaryFile temporary(strTarget);
+    bool bCopied = temporary.IsOpen();
+    if (bCopied)
+    {
+        // The copy keeps the source's permissions, but the user may always rewrite it.
+        ::fchmod(temporary.GetDescriptor(), (info.st_mode & 0777) | S_IRUSR | S_IWUSR);
+        unsigned char block[65536];
+        size_t uRead = 0;
+        while (bCopied && (uRead = ReadFull(nSource, block, sizeof block)) > 0)
+            bCopied = WriteFull(temporary.GetDescriptor(), block, uRead);
+    }
+    ::close(nSource);
+    return bCopied && temporary.Commit(bOverwrite);
+}
+
+bool CFileHandler::CopyFolder(const CMyString& strSource, const CMyString& strTarget,
+                              bool bOverwrite)
+{
+    const CMyString strTargetFolder = WithTrailingSeparator(strTarget);
+    if (!CreateFolderPath(strTargetFolder))
+        return false;
+    const CMyString strSourceFolder = WithTrailingSeparator(strSource);
+    if (strSourceFolder.IsEmpty())
+        return true;
+    DIR* pFolder = ::opendir(strSourceFolder.GetBuffer());
+    if (pFolder == nullptr)
+        return true;
+
+    // A target inside the source must not be copied into itself over and over.
+    struct stat targetInfo = {};
+    ::stat(strTargetFolder.GetBuffer(), &targetInfo);
+
+    while (const dirent* pEntry = ::readdir(pFolder))
+    {
+        const CMyString strName(pEntry->d_name);
+        if (strName.IsEqual(".") || strName.IsEqual(".."))
+            continue;
+        CMyString strSourcePath(strSourceFolder);
+        strSourcePath.Append(strName);
+        CMyString strTargetPath(strTargetFolder);
+        strTargetPath.Append(strName);
+
+        // Symbolic links are skipped: the copy never leaves the source tree.
+        struct stat info = {};
+        if (::lstat(strSourcePath.GetBuffer(), &info) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode))
+        {
+            if (info.st_dev == targetInfo.st_dev && info.st_ino == targetInfo.st_ino)
+                continue;
+            strSourcePath.AppendChar('/');
+            strTargetPath.AppendChar('/');
+            CopyFolder(strSourcePath, strTargetPath, bOverwrite);
+        }
+        else if (S_ISREG(info.st_mode))
+        {
+            // Files that are already in the target stay as they are.
+            CopyOneFile(strSourcePath, strTargetPath, false);
+        }
+    }
+    ::closedir(pFolder);
+    return true;
+}
+
+bool CFileHandler::ReadScrambledFile(const CMyString& strPath, CMyString& strText, uint32_t uKey)
+{
+    struct stat info = {};
+    const int nFile = OpenRegularFile(strPath, info);
+    if (nFile < 0)
+        return false;
+    // One allocation for the whole text instead of one per block.
+    const uint64_t uWanted = uint64_t{strText.GetLength()} + static_cast<uint64_t>(info.st_size);
+    if (uWanted < UINT32_MAX)
+        strText.Reserve(static_cast<uint32_t>(uWanted));
+
+    const unsigned char keyBytes[4] = {
+        static_cast<unsigned char>(uKey), static_cast<unsigned char>(uKey >> 8),
+        static_cast<unsigned char>(uKey >> 16), static_cast<unsigned char>(uKey >> 24)};
+    // Every block but the last is a whole number of words, so the key stays aligned with the
+    // file's words throughout.
+    unsigned char block[1024 + 1];
+    for (;;)
+    {
+        std::memset(block, 0, sizeof block);
+        const size_t uRead = ReadFull(nFile, block, 1024);
+        if (uRead == 0)
+            break;
+        const size_t uWords = (uRead + 3) / 4;
+        for (size_t i = 0; i < uWords * 4; ++i)
+            block[i] ^= keyBytes[i % 4];
+        // The padding bytes past the end of the file were scrambled too: the block's text ends
+        // at its first NUL or after the bytes read.
+        block[uRead] = 0;
+        strText.Append(reinterpret_cast<const char*>(block));
+    }
+    ::close(nFile);
+    return true;
+}
+
+bool CFileHandler::WriteBufferFile(const CMyString& strPath, const void* pData, size_t uSize)
+{
+    CTemporaryFile temporary(strPath);
+    if (!temporary.IsOpen())
+        return false;
+    // A file that is replaced keeps its permissions; a new one is readable by everybody, like
+    // the lists the first run copies.
+    struct stat info = {};
+    const mode_t mode = ::stat(strPath.GetBuffer(), &info) == 0 && S_ISREG(info.st_mode)
+                            ? info.st_mode & 0777
+                            : 0644;
+    ::fchmod(temporary.GetDescriptor(), mode);
+
+    const bool bHasData = pData != nullptr && uSize > 0;
+    const unsigned char nul = 0;
+    bool bWritten = true;
+    if (bHasData)
+        bWritten =
+            WriteFull(temporary.GetDescriptor(), static_cast<const unsigned char*>(pData), uSize) &&
+            WriteFull(temporary.GetDescriptor(), &nul, 1);
+    // Without data the target is still replaced, by an empty file.
+    if (!bWritten)
+        return false;
+    return temporary.Commit(true) && bHasData;
+}
+
+std::string CFileHandler::Scramble(std::string bytes, uint32_t uKey)
+{
+    bytes.resize((bytes.size() + 3) / 4 * 4, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(static_cast<unsigned char>(bytes[i]) ^
+                                     static_cast<unsigned char>(uKey >> (8 * (i % 4))));
+    return bytes;
+}
 
 bool CFileHandler::ReadTextFile(const CMyString& strPath, CMyString& strText)
 {

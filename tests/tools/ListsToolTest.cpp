@@ -1,1 +1,161 @@
+#include "config/FileHandler.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// A listening socket on 127.0.0.1 with a port of the system's choosing, answered in uPort.
+// Closing it leaves a port that refuses connections.
+int ListenOnLoopback(uint16_t& uPort)
+{
+    const int nSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t uLength = sizeof address;
+    EXPECT_EQ(::bind(nSocket, reinterpret_cast<sockaddr*>(&address), uLength), 0);
+    EXPECT_EQ(::getsockname(nSocket, reinterpret_cast<sockaddr*>(&address), &uLength), 0);
+    EXPECT_EQ(::listen(nSocket, 8), 0);
+    uPort = ntohs(address.sin_port);
+    return nSocket;
+}
+
+std::string LocalUrl(uint16_t uPort)
+{
+    return "http://127.0.0.1:" + std::to_string(uPort) + "/lists/";
+}
+
+class ListsToolTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string strTemplate = ::testing::TempDir() + "liststool-XXXXXX";
+        ASSERT_NE(::mkdtemp(strTemplate.data()), nullptr);
+        m_strRoot = strTemplate + "/";
+    }
+    void TearDown() override { fs::remove_all(m_strRoot); }
+
+    std::string Path(const std::string& strName) const { return m_strRoot + strName; }
+
+    static std::string Quote(const std::string& strText)
+    {
+        std::string strQuoted = "'";
+        for (char c : strText)
+            strQuoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return strQuoted + "'";
+    }
+
+    // Runs the tool with the arguments (quoted here), keeping its output in m_strOut and m_strErr;
+    // answers its exit status. Proxies from the environment are bypassed for local ports.
+    int Run(std::initializer_list<std::string> arguments)
+    {
+        std::string strCommand =
+            "no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 " + Quote(ORVANTA_LISTS_TOOL);
+        for (const std::string& strArgument : arguments)
+            strCommand += " " + Quote(strArgument);
+        strCommand += " >" + Quote(Path("out")) + " 2>" + Quote(Path("err"));
+        const int nStatus = std::system(strCommand.c_str());
+        m_strOut = Read("out");
+        m_strErr = Read("err");
+        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    }
+
+    void Write(const std::string& strName, const std::string& bytes) const
+    {
+        std::ofstream(Path(strName), std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& strName) const
+    {
+        std::ifstream file(Path(strName), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    std::string m_strRoot;
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+TEST_F(ListsToolTest, ScrambleAndUnscrambleMatchTheProgramsReader)
+{
+    const std::string strText = "<LIST>\r\n<URL>http://a/&amp;b/</URL>\n</LIST>\n\xC3\xA9!";
+    Write("plain.xml", strText);
+    ASSERT_EQ(Run({"scramble", Path("plain.xml"), Path("list.txt")}), 0) << m_strErr;
+    EXPECT_EQ(Read("list.txt"), CFileHandler::Scramble(strText));
+
+    CMyString strRead;
+    ASSERT_TRUE(CFileHandler().ReadScrambledFile(Path("list.txt").c_str(), strRead));
+    EXPECT_EQ(std::string(strRead.GetBuffer()), strText);
+
+    ASSERT_EQ(Run({"unscramble", Path("list.txt"), Path("back.xml")}), 0) << m_strErr;
+    EXPECT_EQ(Read("back.xml"), strText);
+    EXPECT_EQ(Run({"unscramble", Path("list.txt")}), 0);
+    EXPECT_EQ(m_strOut, strText);
+    EXPECT_EQ(m_strErr, "");
+}
+
+TEST_F(ListsToolTest, ServersListsEveryUrlAndWhetherItAnswers)
+{
+    uint16_t uOpen = 0;
+    uint16_t uClosed = 0;
+    const int nListening = ListenOnLoopback(uOpen);
+    ::close(ListenOnLoopback(uClosed));
+    const std::string strOpen = LocalUrl(uOpen);
+    const std::string strClosed = LocalUrl(uClosed);
+    fs::create_directory(Path("res"));
+    const std::string strList = "<LIST><VERSION>1.2</VERSION><URL>" + strClosed +
+                                "</URL><URL></URL><url>" + strOpen + "</url></LIST>";
+    Write("res/ServerSettings.txt", CFileHandler::Scramble(strList));
+
+    ASSERT_EQ(Run({"servers", Path("res")}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut, strClosed + "\n" + strOpen + "\n" + strClosed + "\tdoes not answer\n" +
+                            strOpen + "\tanswers\n");
+
+    Write("res/ServerSettings.txt", CFileHandler::Scramble(strList, 0x12345678u));
+    EXPECT_EQ(Run({"servers", Path("res/")}), 1);
+    EXPECT_NE(m_strErr.find("ServerSettings.txt"), std::string::npos);
+    ::close(nListening);
+}
+
+TEST_F(ListsToolTest, ErrorsAndUsage)
+{
+    EXPECT_EQ(Run({"unscramble", Path("missing")}), 1);
+    EXPECT_NE(m_strErr.find(Path("missing")), std::string::npos);
+    EXPECT_EQ(Run({"servers", Path("missing")}), 1);
+    Write("plain.xml", "<LIST/>");
+    EXPECT_EQ(Run({"scramble", Path("plain.xml"), Path("nofolder/list.txt")}), 1);
+    EXPECT_NE(m_strErr.find("nofolder"), std::string::npos);
+    EXPECT_EQ(Run({"scramble", Path("plain.xml")}), 2);
+
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_NE(m_strErr.find("Usage"), std::string::npos);
+    EXPECT_EQ(Run({"frobnicate"}), 2);
+    EXPECT_EQ(m_strOut, "");
+
+    for (const char* pszHelp : {"--help", "-h", "help"})
+    {
+        EXPECT_EQ(Run({pszHelp}), 0);
+        for (const char* pszCommand : {"scramble", "unscramble", "servers"})
+            EXPECT_NE(m_strOut.find(pszCommand), std::string::npos) << pszHelp << pszCommand;
+    }
+    EXPECT_EQ(Run({"servers", "--help"}), 0);
+    EXPECT_NE(m_strOut.find("RESDIR"), std::string::npos);
+}
+
+} // namespace
