@@ -5,6 +5,7 @@
 #include "config/FileHandler.h"
 #include "config/ServerList.h"
 #include "platform/ConnectionCheck.h"
+#include "platform/TemporaryFile.h"
 #include "text/ArrayString.h"
 #include "text/MyString.h"
 
@@ -130,23 +131,6 @@ bool ReadBytes(const char* pszPath, std::string& bytes, int& nError)
     return bRead;
 }
 
-bool WriteAll(int nFile, const std::string& bytes)
-{
-    const char* pData = bytes.data();
-    size_t uLeft = bytes.size();
-    while (uLeft > 0)
-    {
-        const ssize_t nWritten = ::write(nFile, pData, uLeft);
-        if (nWritten < 0 && errno == EINTR)
-            continue;
-        if (nWritten <= 0)
-            return false;
-        pData += nWritten;
-        uLeft -= static_cast<size_t>(nWritten);
-    }
-    return true;
-}
-
 // Replaces a file with the bytes: a temporary file next to it is renamed over it, so a failed
 // write never leaves half a list. Something that is not a regular file (a pipe, a terminal) is
 // written directly. On failure answers the error number.
@@ -157,7 +141,7 @@ bool WriteBytes(const char* pszPath, const std::string& bytes, int& nError)
     if (::stat(pszPath, &info) == 0 && !S_ISREG(info.st_mode))
     {
         const int nFile = ::open(pszPath, O_WRONLY | O_CLOEXEC);
-        const bool bWritten = nFile >= 0 && WriteAll(nFile, bytes);
+        const bool bWritten = nFile >= 0 && WriteAllBytes(nFile, bytes.data(), bytes.size());
         if (!bWritten)
             nError = errno;
         if (nFile >= 0)
@@ -165,33 +149,27 @@ bool WriteBytes(const char* pszPath, const std::string& bytes, int& nError)
         return bWritten;
     }
 
-    std::string strTemporary = std::string(pszPath) + ".XXXXXX";
-    const int nFile = ::mkostemp(strTemporary.data(), O_CLOEXEC);
-    if (nFile < 0)
+    CTemporaryFile temporary{CMyString(pszPath)};
+    if (!temporary.IsOpen())
     {
-        nError = errno;
+        nError = temporary.GetError();
         return false;
     }
     // The new file gets the permissions any new file of the user gets.
     const mode_t uMask = ::umask(0);
     ::umask(uMask);
-    ::fchmod(nFile, 0666 & ~uMask);
-    bool bWritten = WriteAll(nFile, bytes) && ::fsync(nFile) == 0;
-    if (!bWritten)
-        nError = errno;
-    if (::close(nFile) != 0 && bWritten)
+    ::fchmod(temporary.GetDescriptor(), 0666 & ~uMask);
+    if (!WriteAllBytes(temporary.GetDescriptor(), bytes.data(), bytes.size()))
     {
         nError = errno;
-        bWritten = false;
+        return false;
     }
-    if (bWritten && ::rename(strTemporary.c_str(), pszPath) != 0)
+    if (!temporary.Commit(true))
     {
-        nError = errno;
-        bWritten = false;
+        nError = temporary.GetError();
+        return false;
     }
-    if (!bWritten)
-        ::unlink(strTemporary.c_str());
-    return bWritten;
+    return true;
 }
 
 int RunScramble(char** ppArguments)

@@ -1,5 +1,7 @@
 #include "config/FileHandler.h"
 
+#include "platform/TemporaryFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,21 +31,6 @@ size_t ReadFull(int nFile, unsigned char* pBuffer, size_t uSize)
     return uDone;
 }
 
-bool WriteFull(int nFile, const unsigned char* pData, size_t uSize)
-{
-    while (uSize > 0)
-    {
-        const ssize_t nWritten = ::write(nFile, pData, uSize);
-        if (nWritten < 0 && errno == EINTR)
-            continue;
-        if (nWritten <= 0)
-            return false;
-        pData += nWritten;
-        uSize -= static_cast<size_t>(nWritten);
-    }
-    return true;
-}
-
 // Opens a file for reading without blocking on a pipe or device; only regular files are
 // accepted. Answers -1 otherwise.
 int OpenRegularFile(const CMyString& strPath, struct stat& info)
@@ -60,75 +47,6 @@ int OpenRegularFile(const CMyString& strPath, struct stat& info)
     }
     return nFile;
 }
-
-// A new file next to the target that is renamed over it once it is complete, so that readers
-// only ever see the old or the whole new content. The file is removed unless it was committed.
-class CTemporaryFile
-{
-public:
-    explicit CTemporaryFile(const CMyString& strTarget) : m_strTarget(strTarget)
-    {
-        if (strTarget.IsEmpty())
-            return;
-        m_strPath = strTarget;
-        m_strPath.Append(".XXXXXX");
-        m_nFile = ::mkostemp(m_strPath.GetBuffer(), O_CLOEXEC);
-        if (m_nFile < 0)
-            m_strPath.Empty();
-    }
-    CTemporaryFile(const CTemporaryFile&) = delete;
-    CTemporaryFile& operator=(const CTemporaryFile&) = delete;
-    ~CTemporaryFile()
-    {
-        if (m_nFile >= 0)
-            ::close(m_nFile);
-        if (!m_strPath.IsEmpty())
-            ::unlink(m_strPath.GetBuffer());
-    }
-
-    bool IsOpen() const { return m_nFile >= 0; }
-    int GetDescriptor() const { return m_nFile; }
-
-    // Flushes the file to disk and moves it over the target. With bReplace false an existing
-    // target (also one that appeared meanwhile) is left alone and the answer is false.
-    bool Commit(bool bReplace)
-    {
-        if (m_nFile < 0)
-            return false;
-        const bool bSynced = ::fsync(m_nFile) == 0;
-        const bool bClosed = ::close(m_nFile) == 0;
-        m_nFile = -1;
-        if (!bSynced || !bClosed)
-            return false;
-        if (!MoveOverTarget(bReplace))
-            return false;
-        m_strPath.Empty();
-        return true;
-    }
-
-private:
-    bool MoveOverTarget(bool bReplace)
-    {
-        const char* pszFrom = m_strPath.GetBuffer();
-        const char* pszTo = m_strTarget.GetBuffer();
-        if (bReplace)
-            return ::rename(pszFrom, pszTo) == 0;
-        if (::renameat2(AT_FDCWD, pszFrom, AT_FDCWD, pszTo, RENAME_NOREPLACE) == 0)
-            return true;
-        if (errno != EINVAL && errno != ENOSYS)
-            return false;
-        // File systems without the no-replace rename: a hard link fails the same way when the
-        // target exists.
-        if (::link(pszFrom, pszTo) != 0)
-            return false;
-        ::unlink(pszFrom);
-        return true;
-    }
-
-    CMyString m_strTarget;
-    CMyString m_strPath;
-    int m_nFile = -1;
-};
 
 // The path without its trailing separators ("/" stays "/").
 CMyString WithoutTrailingSeparators(const CMyString& strPath)
@@ -211,7 +129,7 @@ bool CFileHandler::CopyOneFile(const CMyString& strSource, const CMyString& strT
         unsigned char block[65536];
         size_t uRead = 0;
         while (bCopied && (uRead = ReadFull(nSource, block, sizeof block)) > 0)
-            bCopied = WriteFull(temporary.GetDescriptor(), block, uRead);
+            bCopied = WriteAllBytes(temporary.GetDescriptor(), block, uRead);
     }
     ::close(nSource);
     return bCopied && temporary.Commit(bOverwrite);
@@ -318,9 +236,9 @@ bool CFileHandler::WriteBufferFile(const CMyString& strPath, const void* pData, 
     const unsigned char nul = 0;
     bool bWritten = true;
     if (bHasData)
-        bWritten =
-            WriteFull(temporary.GetDescriptor(), static_cast<const unsigned char*>(pData), uSize) &&
-            WriteFull(temporary.GetDescriptor(), &nul, 1);
+        bWritten = WriteAllBytes(temporary.GetDescriptor(),
+                                 static_cast<const unsigned char*>(pData), uSize) &&
+                   WriteAllBytes(temporary.GetDescriptor(), &nul, 1);
     // Without data the target is still replaced, by an empty file.
     if (!bWritten)
         return false;

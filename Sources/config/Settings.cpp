@@ -209,42 +209,41 @@ CMyString Settings::GetInstallPath()
     return ReadText("", "Install Path", "");
 }
 
+CMyString Settings::ReadStationValue(int32_t nIndex, const char* pszName)
+{
+    CMyString strValue;
+    if (nIndex >= 0)
+        RegClass(RegHive::CurrentUser, kStationsKey)
+            .ReadValue(std::to_string(nIndex).c_str(), pszName, strValue);
+    return strValue;
+}
+
+void Settings::WriteStationValue(int32_t nIndex, const char* pszName, const CMyString& strText)
+{
+    if (nIndex >= 0)
+        RegClass(RegHive::CurrentUser, kStationsKey)
+            .WriteValue(std::to_string(nIndex).c_str(), pszName,
+                        strText.IsEmpty() ? "" : strText.GetBuffer());
+}
+
 CMyString Settings::GetStationName(int32_t nIndex)
 {
-    if (nIndex < 0)
-        return CMyString();
-    RegClass registry(RegHive::CurrentUser, kStationsKey);
-    CMyString strName;
-    registry.ReadValue(std::to_string(nIndex).c_str(), "Name", strName);
-    return strName;
+    return ReadStationValue(nIndex, "Name");
 }
 
 void Settings::SetStationName(int32_t nIndex, const CMyString& strName)
 {
-    if (nIndex < 0)
-        return;
-    RegClass registry(RegHive::CurrentUser, kStationsKey);
-    registry.WriteValue(std::to_string(nIndex).c_str(), "Name",
-                        strName.IsEmpty() ? "" : strName.GetBuffer());
+    WriteStationValue(nIndex, "Name", strName);
 }
 
 CMyString Settings::GetStationUrl(int32_t nIndex)
 {
-    if (nIndex < 0)
-        return CMyString();
-    RegClass registry(RegHive::CurrentUser, kStationsKey);
-    CMyString strUrl;
-    registry.ReadValue(std::to_string(nIndex).c_str(), "Url", strUrl);
-    return strUrl;
+    return ReadStationValue(nIndex, "Url");
 }
 
 void Settings::SetStationUrl(int32_t nIndex, const CMyString& strUrl)
 {
-    if (nIndex < 0)
-        return;
-    RegClass registry(RegHive::CurrentUser, kStationsKey);
-    registry.WriteValue(std::to_string(nIndex).c_str(), "Url",
-                        strUrl.IsEmpty() ? "" : strUrl.GetBuffer());
+    WriteStationValue(nIndex, "Url", strUrl);
 }
 
 int32_t Settings::GetVolume()

@@ -69,4 +69,7 @@ public:
 private:
     CMyString ReadText(const char* pszSubKey, const char* pszName, const char* pszDefault);
     void WriteText(const char* pszSubKey, const char* pszName, const CMyString& strText);
+    // A value of a preset's key; a negative index reads "" and writes nothing.
+    CMyString ReadStationValue(int32_t nIndex, const char* pszName);
+    void WriteStationValue(int32_t nIndex, const char* pszName, const CMyString& strText);
 };

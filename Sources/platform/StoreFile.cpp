@@ -1,5 +1,6 @@
 #include "platform/StoreFile.h"
 
+#include "platform/TemporaryFile.h"
 #include "platform/UserFolders.h"
 
 #include <cerrno>
@@ -185,20 +186,6 @@ int ReadAll(const CMyString& strPath, std::string& text)
     }
 }
 
-bool WriteAll(int nFd, std::string_view text)
-{
-    while (!text.empty())
-    {
-        const ssize_t nWritten = write(nFd, text.data(), text.size());
-        if (nWritten < 0 && errno == EINTR)
-            continue;
-        if (nWritten <= 0)
-            return false;
-        text.remove_prefix(static_cast<size_t>(nWritten));
-    }
-    return true;
-}
-
 // Holds the writers' lock of one store for as long as it lives.
 class WriterLock
 {
@@ -262,19 +249,13 @@ template <typename Change> int Rewrite(const CMyString& strPath, Change change)
     if (!change(content))
         return 0;
 
-    std::string temporary = path + ".XXXXXX";
-    const int nFd = mkstemp(temporary.data());
-    if (nFd < 0)
-        return errno;
-    const bool bWritten = WriteAll(nFd, Format(content)) && fdatasync(nFd) == 0;
-    int nError = bWritten ? 0 : (errno != 0 ? errno : EIO);
-    if (close(nFd) != 0 && nError == 0)
-        nError = errno;
-    if (nError == 0 && rename(temporary.c_str(), path.c_str()) != 0)
-        nError = errno;
-    if (nError != 0)
-        unlink(temporary.c_str());
-    return nError;
+    CTemporaryFile temporary(strPath);
+    const std::string newText = Format(content);
+    if (!temporary.IsOpen() ||
+        !WriteAllBytes(temporary.GetDescriptor(), newText.data(), newText.size()) ||
+        !temporary.Commit(true))
+        return temporary.GetError() != 0 ? temporary.GetError() : EIO;
+    return 0;
 }
 } // namespace
 
