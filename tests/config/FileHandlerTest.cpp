@@ -1,5 +1,7 @@
 #include "config/FileHandler.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,29 +17,11 @@ namespace fs = std::filesystem;
 namespace
 {
 
-class FileHandlerTest : public ::testing::Test
+class FileHandlerTest : public ScratchHome
 {
 protected:
-    void SetUp() override
-    {
-        std::string strTemplate = ::testing::TempDir() + "filehandler-XXXXXX";
-        ASSERT_NE(::mkdtemp(strTemplate.data()), nullptr);
-        m_strRoot = strTemplate + "/";
-    }
-    void TearDown() override { fs::remove_all(m_strRoot); }
-
-    std::string Path(const std::string& strName) const { return m_strRoot + strName; }
     CMyString MyPath(const std::string& strName) const { return CMyString(Path(strName).c_str()); }
 
-    void Write(const std::string& strName, const std::string& bytes) const
-    {
-        std::ofstream(Path(strName), std::ios::binary) << bytes;
-    }
-    std::string Read(const std::string& strName) const
-    {
-        std::ifstream file(Path(strName), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
     // Every entry of a folder, so that a stray temporary file shows up.
     size_t CountEntries(const std::string& strFolder) const
     {
@@ -50,7 +34,6 @@ protected:
         return strText.IsEmpty() ? "" : strText.GetBuffer();
     }
 
-    std::string m_strRoot;
     CFileHandler m_handler;
 };
 

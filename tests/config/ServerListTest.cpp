@@ -1,6 +1,6 @@
 #include "config/ServerList.h"
+#include "TestSupport.h"
 #include "config/FileHandler.h"
-#include "config/ScratchHome.h"
 #include "config/Settings.h"
 #include "text/TextTestSupport.h"
 
@@ -17,37 +17,6 @@
 
 namespace
 {
-// A TCP port on 127.0.0.1 that accepts connections while the object lives, or, made with
-// bListen false, a port that was free a moment ago and so refuses them.
-class LocalPort
-{
-public:
-    explicit LocalPort(bool bListen) : m_nFd(socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t uLength = sizeof address;
-        bind(m_nFd, reinterpret_cast<sockaddr*>(&address), uLength);
-        getsockname(m_nFd, reinterpret_cast<sockaddr*>(&address), &uLength);
-        m_nPort = ntohs(address.sin_port);
-        if (bListen)
-            listen(m_nFd, 16);
-        else
-            close(std::exchange(m_nFd, -1));
-    }
-    ~LocalPort()
-    {
-        if (m_nFd >= 0)
-            close(m_nFd);
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/lists/"; }
-
-private:
-    int m_nFd;
-    int m_nPort = 0;
-};
-
 class ServerListTest : public ScratchHome
 {
 protected:
@@ -97,23 +66,24 @@ TEST_F(ServerListTest, FallsBackToTheInstalledListInTheCurrentFolder)
 
 TEST_F(ServerListTest, SelectsTheFirstServerThatAnswers)
 {
-    const LocalPort refusing(false);
-    const LocalPort accepting(true);
-    const LocalPort alsoAccepting(true);
+    const CLocalSocket refusing(-1);
+    const CLocalSocket accepting(16);
+    const CLocalSocket alsoAccepting(16);
     CArrayString arrServers;
-    arrServers.Add(refusing.Url().c_str());
-    arrServers.Add(accepting.Url().c_str());
-    arrServers.Add(alsoAccepting.Url().c_str());
-    EXPECT_EQ(Text(SelectServer(arrServers, "UpdateSettings.txt")), accepting.Url());
+    arrServers.Add(refusing.Url("/lists/").c_str());
+    arrServers.Add(accepting.Url("/lists/").c_str());
+    arrServers.Add(alsoAccepting.Url("/lists/").c_str());
+    EXPECT_EQ(Text(SelectServer(arrServers, "UpdateSettings.txt")), accepting.Url("/lists/"));
 
     CArrayString arrDead;
-    arrDead.Add(refusing.Url().c_str());
+    arrDead.Add(refusing.Url("/lists/").c_str());
     arrDead.Add("not a url");
     EXPECT_EQ(Text(SelectServer(arrDead, "UpdateSettings.txt")), "");
     EXPECT_EQ(Text(SelectServer(CArrayString(), "UpdateSettings.txt")), "");
 
-    WriteList(DataList(),
-              "<L><URL>" + refusing.Url() + "</URL><URL>" + alsoAccepting.Url() + "</URL></L>");
-    EXPECT_EQ(Text(FindFirstReachableServer("InstallPageOrvanta.htm")), alsoAccepting.Url());
+    WriteList(DataList(), "<L><URL>" + refusing.Url("/lists/") + "</URL><URL>" +
+                              alsoAccepting.Url("/lists/") + "</URL></L>");
+    EXPECT_EQ(Text(FindFirstReachableServer("InstallPageOrvanta.htm")),
+              alsoAccepting.Url("/lists/"));
 }
 } // namespace

@@ -1,5 +1,5 @@
 #include "config/Settings.h"
-#include "config/ScratchHome.h"
+#include "TestSupport.h"
 #include "platform/StoreFile.h"
 #include "text/TextTestSupport.h"
 

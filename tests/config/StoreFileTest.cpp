@@ -1,5 +1,5 @@
 #include "platform/StoreFile.h"
-#include "config/ScratchHome.h"
+#include "TestSupport.h"
 #include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>

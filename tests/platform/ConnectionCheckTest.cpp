@@ -1,5 +1,7 @@
 #include "platform/ConnectionCheck.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -24,33 +26,10 @@ sockaddr_in Loopback(int nPort)
     return addr;
 }
 
-// A TCP socket on a free port of 127.0.0.1; listening when nBacklog is not negative.
-class CLocalSocket
-{
-public:
-    explicit CLocalSocket(int nBacklog) : m_nFd(socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in addr = Loopback(0);
-        socklen_t nLength = sizeof(addr);
-        bind(m_nFd, reinterpret_cast<sockaddr*>(&addr), nLength);
-        getsockname(m_nFd, reinterpret_cast<sockaddr*>(&addr), &nLength);
-        m_nPort = ntohs(addr.sin_port);
-        if (nBacklog >= 0)
-            listen(m_nFd, nBacklog);
-    }
-    ~CLocalSocket() { close(m_nFd); }
-    int Port() const { return m_nPort; }
-    CMyString Url() const { return ("http://127.0.0.1:" + std::to_string(m_nPort) + "/").c_str(); }
-
-private:
-    int m_nFd;
-    int m_nPort = 0;
-};
-
 // A port where nobody listens, so connections to it are refused.
 CMyString RefusingUrl()
 {
-    return CLocalSocket(-1).Url();
+    return CLocalSocket(-1).Url().c_str();
 }
 
 // Sets or removes an environment variable for the life of the object.

@@ -1,5 +1,7 @@
 #include "config/FileHandler.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,40 +22,9 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// A listening socket on 127.0.0.1 with a port of the system's choosing, answered in uPort.
-// Closing it leaves a port that refuses connections.
-int ListenOnLoopback(uint16_t& uPort)
-{
-    const int nSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t uLength = sizeof address;
-    EXPECT_EQ(::bind(nSocket, reinterpret_cast<sockaddr*>(&address), uLength), 0);
-    EXPECT_EQ(::getsockname(nSocket, reinterpret_cast<sockaddr*>(&address), &uLength), 0);
-    EXPECT_EQ(::listen(nSocket, 8), 0);
-    uPort = ntohs(address.sin_port);
-    return nSocket;
-}
-
-std::string LocalUrl(uint16_t uPort)
-{
-    return "http://127.0.0.1:" + std::to_string(uPort) + "/lists/";
-}
-
-class ListsToolTest : public ::testing::Test
+class ListsToolTest : public ScratchHome
 {
 protected:
-    void SetUp() override
-    {
-        std::string strTemplate = ::testing::TempDir() + "liststool-XXXXXX";
-        ASSERT_NE(::mkdtemp(strTemplate.data()), nullptr);
-        m_strRoot = strTemplate + "/";
-    }
-    void TearDown() override { fs::remove_all(m_strRoot); }
-
-    std::string Path(const std::string& strName) const { return m_strRoot + strName; }
-
     static std::string Quote(const std::string& strText)
     {
         std::string strQuoted = "'";
@@ -77,17 +48,6 @@ protected:
         return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     }
 
-    void Write(const std::string& strName, const std::string& bytes) const
-    {
-        std::ofstream(Path(strName), std::ios::binary) << bytes;
-    }
-    std::string Read(const std::string& strName) const
-    {
-        std::ifstream file(Path(strName), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    std::string m_strRoot;
     std::string m_strOut;
     std::string m_strErr;
 };
@@ -112,12 +72,10 @@ TEST_F(ListsToolTest, ScrambleAndUnscrambleMatchTheProgramsReader)
 
 TEST_F(ListsToolTest, ServersListsEveryUrlAndWhetherItAnswers)
 {
-    uint16_t uOpen = 0;
-    uint16_t uClosed = 0;
-    const int nListening = ListenOnLoopback(uOpen);
-    ::close(ListenOnLoopback(uClosed));
-    const std::string strOpen = LocalUrl(uOpen);
-    const std::string strClosed = LocalUrl(uClosed);
+    const CLocalSocket listening(8);
+    const CLocalSocket closed(-1);
+    const std::string strOpen = listening.Url("/lists/");
+    const std::string strClosed = closed.Url("/lists/");
     fs::create_directory(Path("res"));
     const std::string strList = "<LIST><VERSION>1.2</VERSION><URL>" + strClosed +
                                 "</URL><URL></URL><url>" + strOpen + "</url></LIST>";
@@ -130,7 +88,6 @@ TEST_F(ListsToolTest, ServersListsEveryUrlAndWhetherItAnswers)
     Write("res/ServerSettings.txt", CFileHandler::Scramble(strList, 0x12345678u));
     EXPECT_EQ(Run({"servers", Path("res/")}), 1);
     EXPECT_NE(m_strErr.find("ServerSettings.txt"), std::string::npos);
-    ::close(nListening);
 }
 
 TEST_F(ListsToolTest, ErrorsAndUsage)

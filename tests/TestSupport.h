@@ -1,0 +1,82 @@
+#pragma once
+
+// Helpers shared by the tests: a scratch home folder per test, and local TCP ports.
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// A fresh home for one test: a temporary folder with the user's configuration and data folders
+// pointed into it, so every test starts as a new account and none touches the real home.
+class ScratchHome : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string folder = ::testing::TempDir() + "home-XXXXXX";
+        ASSERT_NE(mkdtemp(folder.data()), nullptr);
+        m_root = folder;
+        m_strRoot = folder + "/";
+        setenv("HOME", folder.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_root); }
+
+    std::filesystem::path StorePath() const { return m_root / "config/ORVANTA/settings.ini"; }
+    // A path below the scratch folder.
+    std::string Path(const std::string& strName) const { return m_strRoot + strName; }
+    void Write(const std::string& strName, const std::string& bytes) const
+    {
+        std::filesystem::create_directories(std::filesystem::path(Path(strName)).parent_path());
+        std::ofstream(Path(strName), std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& strName) const
+    {
+        std::ifstream file(Path(strName), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    std::filesystem::path m_root;
+    std::string m_strRoot; // with a trailing separator
+};
+
+// A TCP socket on a free port of 127.0.0.1: listening when nBacklog is not negative, otherwise
+// bound only, so that connections to it are refused.
+class CLocalSocket
+{
+public:
+    explicit CLocalSocket(int nBacklog) : m_nFd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t uLength = sizeof address;
+        bind(m_nFd, reinterpret_cast<sockaddr*>(&address), uLength);
+        getsockname(m_nFd, reinterpret_cast<sockaddr*>(&address), &uLength);
+        m_nPort = ntohs(address.sin_port);
+        if (nBacklog >= 0)
+            listen(m_nFd, nBacklog);
+    }
+    CLocalSocket(const CLocalSocket&) = delete;
+    CLocalSocket& operator=(const CLocalSocket&) = delete;
+    ~CLocalSocket() { close(m_nFd); }
+
+    int Port() const { return m_nPort; }
+    std::string Url(const std::string& strPath = "/") const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath;
+    }
+
+private:
+    int m_nFd;
+    int m_nPort = 0;
+};
