@@ -69,7 +69,7 @@ class ConnectionCheck : public testing::Test
 TEST_F(ConnectionCheck, ListeningServerAndClosedPort)
 {
     CLocalSocket server(5);
-    EXPECT_TRUE(CheckConnection(server.Url(), 5));
+    EXPECT_TRUE(CheckConnection(CMyString(server.Url().c_str()), 5));
 
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(CheckConnection(RefusingUrl(), 30));
@@ -92,7 +92,7 @@ TEST_F(ConnectionCheck, ServerThatNeverAnswersGivesUp)
     usleep(100000);
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(CheckConnection(server.Url(), 1));
+    EXPECT_FALSE(CheckConnection(CMyString(server.Url().c_str()), 1));
     EXPECT_LT(SecondsSince(start), 15.0);
     for (int nFd : arrClients)
         close(nFd);
@@ -111,12 +111,12 @@ TEST_F(ConnectionCheck, ConnectsThroughTheProxyFromTheEnvironment)
     {
         // A dead proxy makes a reachable server unreachable...
         CScopedEnv proxy("http_proxy", strRefusing.GetBuffer());
-        EXPECT_FALSE(CheckConnection(server.Url(), 5));
+        EXPECT_FALSE(CheckConnection(CMyString(server.Url().c_str()), 5));
     }
     {
         // ...and a live proxy makes a dead server look reachable: only the proxy is contacted.
-        CScopedEnv proxy("http_proxy", server.Url().GetBuffer());
+        CScopedEnv proxy("http_proxy", server.Url().c_str());
         EXPECT_TRUE(CheckConnection(strRefusing, 5));
     }
-    EXPECT_TRUE(CheckConnection(server.Url(), 5));
+    EXPECT_TRUE(CheckConnection(CMyString(server.Url().c_str()), 5));
 }
