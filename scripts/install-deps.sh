@@ -11,7 +11,7 @@ packages=(
     # libraries
     qt6-base-dev libcurl4-openssl-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )
 
 missing=()

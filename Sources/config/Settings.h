@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/Version.h"
 #include "text/ArrayString.h"
 #include "text/MyString.h"
 
@@ -27,6 +28,13 @@ public:
     CMyString GetFileVersion(const CMyString& strFileName);
     void SetProgramVersion(const CMyString& strVersion);
     CMyString GetProgramVersion();
+    // The recorded versions as CVersion: false when there is none (an empty list version counts
+    // as none; an empty program version still answers true).
+    bool GetSearchSettingsVersion(CVersion& version);
+    bool GetMoviesSettingsVersion(CVersion& version);
+    bool GetServerSettingsVersion(CVersion& version);
+    bool GetFileVersion(const CMyString& strFileName, CVersion& version);
+    bool GetProgramVersion(CVersion& version);
 
     // True unless "Copy Settings" is exactly "FALSE".
     bool IsCopySettings();

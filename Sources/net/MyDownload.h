@@ -1,0 +1,69 @@
+#pragma once
+
+#include "net/MyBuffer.h"
+#include "text/MyString.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+
+// The names of the messages a background download sends when it ends.
+inline constexpr const char* MESSAGE_FILE_DOWNLOAD_COMPLETE =
+    "Marquint_MESSAGE_FILE_DOWNLOAD_COMPLETE";
+inline constexpr const char* MESSAGE_BUFFER_DOWNLOAD_COMPLETE =
+    "Marquint_MESSAGE_BUFFER_DOWNLOAD_COMPLETE";
+
+// One HTTP download, into memory or into a file; on the caller's thread or on a thread of its
+// own that reports to a receiver with a registered window message and then deletes its job.
+//
+// Requests carry the agent "Marquint" and "Accept: */*"; only status 200 counts. The body is read
+// in blocks of up to 10,239 bytes. A connection that is not made within 30 seconds, or a transfer
+// that receives nothing for 60 seconds, is abandoned.
+//
+// The file message carries 1 or 0 and the cookie; the buffer message a new CMyBuffer (owned by the
+// receiver, null on failure) and the cookie. When the receiver no longer exists, the file job sends
+// nothing; the buffer job frees the copy it would have handed over.
+class CMyDownload
+{
+public:
+    CMyDownload() = default;
+    CMyDownload(const CMyDownload&) = delete;
+    CMyDownload& operator=(const CMyDownload&) = delete;
+    virtual ~CMyDownload() = default;
+
+    // true: bypass every cache (no-cache request); false: an ordinary request that a cache may
+    // revalidate. File downloads always reload.
+    void SetReload(bool bReload) { m_bReload = bReload; }
+
+    // On the caller's thread; the bytes stay in GetBuffer(). False at once for an empty URL.
+    bool DownloadToBuffer(const CMyString& strUrl);
+    // Start a job on a thread of its own. The job must have been made with new: its thread
+    // deletes it after the receiver has handled the message. Answer true at once.
+    bool StartFileDownload(const CMyString& strUrl, const CMyString& strFilePath,
+                           QObject* pReceiver, uint32_t uMessage, uintptr_t uCookie);
+    bool StartBufferDownload(const CMyString& strUrl, QObject* pReceiver, uint32_t uMessage,
+                             uintptr_t uCookie);
+
+    const CMyBuffer& GetBuffer() const { return m_buffer; }
+
+private:
+    enum class Output
+    {
+        File,
+        Buffer,
+    };
+    // Fetches the URL into the file (written through a temporary file renamed over the target)
+    // or the buffer; true on status 200 with the whole body received.
+    bool Work(Output output);
+    void RunFileJob();
+    void RunBufferJob();
+
+    uint32_t m_uMessage = 0;
+    QPointer<QObject> m_pReceiver;
+    CMyString m_strUrl;
+    bool m_bReload = false;
+    CMyString m_strFilePath;
+    uintptr_t m_uCookie = 0;
+    CMyBuffer m_buffer;
+};
