@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,3 +83,28 @@ private:
     int m_nFd;
     int m_nPort = 0;
 };
+
+// The application object that background jobs report through; made on first use, on the thread
+// that runs the tests.
+inline QCoreApplication& TestApplication()
+{
+    if (QCoreApplication::instance() == nullptr)
+    {
+        static int s_nArgc = 1;
+        static char s_szName[] = "orvanta-tests";
+        static char* s_apszArgv[] = {s_szName, nullptr};
+        static QCoreApplication s_application(s_nArgc, s_apszArgv);
+    }
+    return *QCoreApplication::instance();
+}
+
+// Processes events until the condition holds or about nSeconds have passed; answers the
+// condition.
+template <typename Condition> bool PumpEventsUntil(Condition condition, int nSeconds = 20)
+{
+    TestApplication();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
+    while (!condition() && std::chrono::steady_clock::now() < giveUp)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}

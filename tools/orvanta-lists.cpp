@@ -4,6 +4,7 @@
 
 #include "config/FileHandler.h"
 #include "config/ServerList.h"
+#include "net/UpdateCheck.h"
 #include "platform/ConnectionCheck.h"
 #include "platform/TemporaryFile.h"
 #include "text/ArrayString.h"
@@ -53,6 +54,12 @@ const SCommand COMMANDS[] = {
      "one line per server: the URL, a tab, and \"answers\" or \"does not answer\" after a\n"
      "connection check on its host (through the proxy named by http_proxy or https_proxy).\n"
      "Exit status 1 when the list cannot be read."},
+    {"check-updates", "RESDIR", 1, 1,
+     "Runs the program's silent update check against the servers of\n"
+     "RESDIR/ServerSettings.txt, comparing with the list versions recorded in the user's\n"
+     "settings. Prints \"flags<TAB>N\" (1: newer lists, 2: a newer program), then\n"
+     "\"program<TAB>ADDRESS\" when a newer program exists and \"outdated<TAB>NAME\" for each\n"
+     "outdated list. Exit status 1 when no server answers with an update description."},
 };
 
 void PrintUsage(std::FILE* pOut)
@@ -203,18 +210,33 @@ int RunUnscramble(char** ppArguments, int nArguments)
     return EXIT_DONE;
 }
 
-int RunServers(char** ppArguments)
+// Reads the server list of a res folder the way the program does; false (after saying why) when
+// it cannot be read or is no server list.
+bool ReadServerList(const char* pszResFolder, CArrayString& arrServers)
 {
-    CMyString strPath(ppArguments[0]);
+    CMyString strPath(pszResFolder);
     strPath.AppendPath(SERVER_SETTINGS_FILE);
     CMyString strText;
     if (!CFileHandler().ReadScrambledFile(strPath, strText))
-        return Fail(std::string("cannot read ") + strPath.GetBuffer());
-    CArrayString arrServers;
+    {
+        Fail(std::string("cannot read ") + strPath.GetBuffer());
+        return false;
+    }
     CMyString strVersion;
     if (!ParseServerList(strText, arrServers, strVersion))
-        return Fail(std::string(strPath.GetBuffer()) +
-                    " is not a server list (damaged, or scrambled with another key)");
+    {
+        Fail(std::string(strPath.GetBuffer()) +
+             " is not a server list (damaged, or scrambled with another key)");
+        return false;
+    }
+    return true;
+}
+
+int RunServers(char** ppArguments)
+{
+    CArrayString arrServers;
+    if (!ReadServerList(ppArguments[0], arrServers))
+        return EXIT_FAILED;
 
     for (uint32_t uServer = 0; uServer < arrServers.GetCount(); ++uServer)
         std::printf("%s\n", arrServers.GetAt(uServer).GetBuffer());
@@ -231,6 +253,29 @@ int RunServers(char** ppArguments)
     if (std::ferror(stdout) != 0)
         return Fail("cannot write to standard output");
     return EXIT_DONE;
+}
+
+int RunCheckUpdates(char** ppArguments)
+{
+    CArrayString arrServers;
+    if (!ReadServerList(ppArguments[0], arrServers))
+        return EXIT_FAILED;
+    uint32_t uFlags = 0;
+    CMyString strProgramAddress;
+    CArrayString arrOutdated;
+    bool bFetched = false;
+    CUpdateCheck::CheckForUpdates(arrServers, uFlags, strProgramAddress, &arrOutdated, &bFetched);
+    if (!bFetched)
+        return Fail("no server of the list answered with an update description");
+    std::printf("flags\t%u\n", uFlags);
+    if ((uFlags & UPDATE_PROGRAM_NEWER) != 0)
+        std::printf("program\t%s\n", strProgramAddress.GetBuffer());
+    for (uint32_t uName = 0; uName < arrOutdated.GetCount(); ++uName)
+    {
+        const CMyString strName = arrOutdated.GetAt(uName);
+        std::printf("outdated\t%s\n", strName.IsEmpty() ? "" : strName.GetBuffer());
+    }
+    return std::fflush(stdout) == 0 ? EXIT_DONE : Fail("cannot write to standard output");
 }
 
 } // namespace
@@ -286,5 +331,7 @@ int main(int argc, char** argv)
         return RunScramble(ppArguments);
     if (std::strcmp(pCommand->pszName, "unscramble") == 0)
         return RunUnscramble(ppArguments, nArguments);
-    return RunServers(ppArguments);
+    if (std::strcmp(pCommand->pszName, "servers") == 0)
+        return RunServers(ppArguments);
+    return RunCheckUpdates(ppArguments);
 }

@@ -186,6 +186,49 @@ CMyString Settings::GetProgramVersion()
     return ReadText("", "Version", "");
 }
 
+namespace
+{
+// A recorded list version: none when the text is empty.
+bool ToVersion(const CMyString& strText, CVersion& version)
+{
+    if (strText.IsEmpty())
+        return false;
+    version.SetVersion(strText);
+    return true;
+}
+} // namespace
+
+bool Settings::GetSearchSettingsVersion(CVersion& version)
+{
+    return ToVersion(GetSearchSettingsVersion(), version);
+}
+
+bool Settings::GetMoviesSettingsVersion(CVersion& version)
+{
+    return ToVersion(GetMoviesSettingsVersion(), version);
+}
+
+bool Settings::GetServerSettingsVersion(CVersion& version)
+{
+    return ToVersion(GetServerSettingsVersion(), version);
+}
+
+bool Settings::GetFileVersion(const CMyString& strFileName, CVersion& version)
+{
+    return ToVersion(GetFileVersion(strFileName), version);
+}
+
+bool Settings::GetProgramVersion(CVersion& version)
+{
+    // Unlike the lists, a stored but empty program version still counts as read.
+    RegClass registry(RegHive::CurrentUser, kProgramKey);
+    CMyString strText;
+    if (registry.ReadValue("", "Version", strText) != 0)
+        return false;
+    version.SetVersion(strText);
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Flags, install path, presets, volume
 

@@ -67,12 +67,20 @@ public:
     int32_t GetTotal() const { return m_nTotal; }
     const CArrayString& GetPending() const { return m_arrPending; }
 
-    // The description from the first server whose connection check succeeds; strServer is the
-    // server tried last. True when the content is not empty.
+    // The description from the first server (of the res folder's server list, or of the list
+    // given) whose connection check succeeds; strServer is the server tried last. True when the
+    // content is not empty.
     static bool FetchUpdateSettings(CMyString& strContent, CMyString& strServer);
+    static bool FetchUpdateSettings(const CArrayString& arrServers, CMyString& strContent,
+                                    CMyString& strServer);
     // The silent check: flags UPDATE_LISTS_NEWER and UPDATE_PROGRAM_NEWER, and the address
-    // of the newer program. True when any flag is set. Touches no window.
+    // of the newer program; the NAME of each outdated list is added to *pOutdated when given.
+    // True when any flag is set. Touches no window.
     static bool CheckForUpdates(uint32_t& uFlags, CMyString& strProgramAddress);
+    // *pbFetched (when given) tells whether a description was fetched and read at all.
+    static bool CheckForUpdates(const CArrayString& arrServers, uint32_t& uFlags,
+                                CMyString& strProgramAddress, CArrayString* pOutdated,
+                                bool* pbFetched = nullptr);
     // An entry's NAME is written into the res folder only when it is a plain file name.
     static bool IsSafeListName(const CMyString& strName);
 

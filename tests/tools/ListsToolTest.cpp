@@ -1,5 +1,6 @@
 #include "config/FileHandler.h"
 
+#include "ListServer.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,27 @@ TEST_F(ListsToolTest, ServersListsEveryUrlAndWhetherItAnswers)
     EXPECT_NE(m_strErr.find("ServerSettings.txt"), std::string::npos);
 }
 
+TEST_F(ListsToolTest, CheckUpdatesReportsWhatIsNewer)
+{
+    const CListServer server(
+        {{"UpdateSettings.txt",
+          "<U><SEARCH_SETTINGS><VERSION>2.0</VERSION><NAME>SearchSettings.txt</NAME>"
+          "</SEARCH_SETTINGS><SERVERS><VERSION>1.0</VERSION><NAME>ServerSettings.txt</NAME>"
+          "</SERVERS><EXE_UPDATE><VERSION>1.19</VERSION><NAME>http://get/new</NAME>"
+          "</EXE_UPDATE></U>"}});
+    Write("res/ServerSettings.txt",
+          CFileHandler::Scramble("<L><URL>" + server.Url() + "</URL></L>"));
+    // The versions the user's settings record, in the scratch home.
+    Write("config/ORVANTA/settings.ini",
+          "[SOFTWARE\\ORVANTA]\nVersion=1.18\nServer Settings=1.0\n");
+    ASSERT_EQ(Run({"check-updates", Path("res")}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut, "flags\t3\nprogram\thttp://get/new\noutdated\tSearchSettings.txt\n");
+
+    Write("res/ServerSettings.txt",
+          CFileHandler::Scramble("<L><URL>" + CLocalSocket(-1).Url("/lists/") + "</URL></L>"));
+    EXPECT_EQ(Run({"check-updates", Path("res")}), 1);
+}
+
 TEST_F(ListsToolTest, ErrorsAndUsage)
 {
     EXPECT_EQ(Run({"unscramble", Path("missing")}), 1);
@@ -108,7 +130,7 @@ TEST_F(ListsToolTest, ErrorsAndUsage)
     for (const char* pszHelp : {"--help", "-h", "help"})
     {
         EXPECT_EQ(Run({pszHelp}), 0);
-        for (const char* pszCommand : {"scramble", "unscramble", "servers"})
+        for (const char* pszCommand : {"scramble", "unscramble", "servers", "check-updates"})
             EXPECT_NE(m_strOut.find(pszCommand), std::string::npos) << pszHelp << pszCommand;
     }
     EXPECT_EQ(Run({"servers", "--help"}), 0);

@@ -1,0 +1,46 @@
+#pragma once
+
+// A small HTTP server for the tests, on 127.0.0.1 only.
+
+#include <httplib.h>
+
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+
+// A list server on 127.0.0.1 serving fixed files; anything else is a 404.
+class CListServer
+{
+public:
+    CListServer(std::initializer_list<std::pair<const std::string, std::string>> files)
+        : m_files(files)
+    {
+        m_server.Get(R"(/lists/(.*))",
+                     [this](const httplib::Request& request, httplib::Response& response)
+                     {
+                         const auto found = m_files.find(request.matches[1]);
+                         if (found == m_files.end())
+                             response.status = 404;
+                         else
+                             response.set_content(found->second, "text/plain");
+                     });
+        m_nPort = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::yield();
+    }
+    ~CListServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/lists/"; }
+
+private:
+    std::map<std::string, std::string> m_files;
+    httplib::Server m_server;
+    int m_nPort = 0;
+    std::thread m_thread;
+};
