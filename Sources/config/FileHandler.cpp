@@ -1,5 +1,6 @@
 #include "config/FileHandler.h"
 
+#include "net/MyBuffer.h"
 #include "platform/TemporaryFile.h"
 
 #include <cerrno>
@@ -243,6 +244,11 @@ bool CFileHandler::WriteBufferFile(const CMyString& strPath, const void* pData, 
     if (!bWritten)
         return false;
     return temporary.Commit(true) && bHasData;
+}
+
+bool CFileHandler::WriteBufferFile(const CMyString& strPath, const CMyBuffer& buffer)
+{
+    return WriteBufferFile(strPath, buffer.GetData(), buffer.GetUsed());
 }
 
 std::string CFileHandler::Scramble(std::string bytes, uint32_t uKey)

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+class CMyBuffer;
+
 // The key every scrambled settings file is XORed with, in little-endian byte order.
 inline constexpr uint32_t SCRAMBLE_KEY = 0x5C3E17A6u;
 
@@ -40,6 +42,8 @@ public:
     // Replaces the file with the bytes followed by one NUL. False when the file cannot be
     // written or there are no bytes (the file is then left empty).
     bool WriteBufferFile(const CMyString& strPath, const void* pData, size_t uSize);
+    // The same for the used bytes of a buffer.
+    bool WriteBufferFile(const CMyString& strPath, const CMyBuffer& buffer);
 
     // The scrambled form of a text as the lists' authors publish it: padded with NUL bytes to
     // whole 32-bit words and XORed with the key. Unscrambling is the same operation.

@@ -1,1 +1,255 @@
 #include "platform/WindowMessage.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+
+// Qt's event queue orders everything a thread did before posting an event before the event's
+// delivery, but Qt is not built with ThreadSanitizer, which therefore cannot see that order.
+// Under ThreadSanitizer a posted message tells it explicitly.
+#if defined(__SANITIZE_THREAD__)
+#define ORVANTA_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ORVANTA_THREAD_SANITIZER 1
+#endif
+#endif
+#ifdef ORVANTA_THREAD_SANITIZER
+#include <sanitizer/tsan_interface.h>
+#endif
+
+namespace
+{
+
+// The process-wide message registry: name -> number, and the numbers handed out so far so
+// that FromEvent can tell a message from other events.
+struct CMessageRegistry
+{
+    std::mutex m_mutex;
+    std::map<std::string, uint32_t> m_mapNumbers;
+    std::set<uint32_t> m_setNumbers;
+};
+
+CMessageRegistry& Registry()
+{
+    static CMessageRegistry registry;
+    return registry;
+}
+
+bool IsRegisteredNumber(uint32_t uMessage)
+{
+    CMessageRegistry& registry = Registry();
+    std::lock_guard<std::mutex> lock(registry.m_mutex);
+    return registry.m_setNumbers.count(uMessage) != 0;
+}
+
+void AnnouncePostedEvent([[maybe_unused]] QEvent* pEvent)
+{
+#ifdef ORVANTA_THREAD_SANITIZER
+    __tsan_release(pEvent);
+#endif
+}
+
+void AcceptPostedEvent([[maybe_unused]] QEvent* pEvent)
+{
+#ifdef ORVANTA_THREAD_SANITIZER
+    __tsan_acquire(pEvent);
+#endif
+}
+
+// Delivers a message to a receiver on the calling thread, which is the receiver's thread.
+intptr_t Deliver(const QPointer<QObject>& pReceiver, uint32_t uMessage, uintptr_t wParam,
+                 intptr_t lParam, bool& bDelivered)
+{
+    QObject* pObject = pReceiver.data();
+    bDelivered = pObject != nullptr;
+    if (pObject == nullptr)
+        return 0;
+    CWindowMessageEvent event(uMessage, wParam, lParam);
+    QCoreApplication::sendEvent(pObject, &event);
+    return event.GetResult();
+}
+
+// A message sent by a worker thread, waiting on that thread's stack until the application's
+// thread has delivered it.
+struct CSendRequest
+{
+    QPointer<QObject> m_pReceiver;
+    uint32_t m_uMessage;
+    uintptr_t m_wParam;
+    intptr_t m_lParam;
+    intptr_t m_nResult = 0;
+    bool m_bDelivered = false;
+    bool m_bDone = false;
+};
+
+// Sends from worker threads travel through this queue rather than inside a Qt event, so that
+// the hand-over in both directions is guarded by a lock of our own, which ThreadSanitizer can
+// check; Qt only wakes the application's thread. The lock is recursive because Qt may drop a
+// wake-up (see CWakeUp) on the thread that is posting it.
+struct CSendQueue
+{
+    std::recursive_mutex m_mutex;
+    std::condition_variable_any m_cvDone;
+    std::deque<CSendRequest*> m_pending;
+};
+
+// Never destroyed: a worker may still be waiting on it while the program exits.
+CSendQueue& SendQueue()
+{
+    static CSendQueue* s_pQueue = new CSendQueue;
+    return *s_pQueue;
+}
+
+void Answer(CSendQueue& queue, CSendRequest* pRequest, intptr_t nResult, bool bDelivered)
+{
+    pRequest->m_nResult = nResult;
+    pRequest->m_bDelivered = bDelivered;
+    pRequest->m_bDone = true;
+    queue.m_cvDone.notify_all();
+}
+
+// On the application's thread: delivers every waiting send. A handler runs without the lock:
+// it may send messages itself, or run a nested event loop that comes here again.
+void DeliverPendingSends()
+{
+    CSendQueue& queue = SendQueue();
+    std::unique_lock<std::recursive_mutex> lock(queue.m_mutex);
+    while (!queue.m_pending.empty())
+    {
+        CSendRequest* pRequest = queue.m_pending.front();
+        queue.m_pending.pop_front();
+        lock.unlock();
+        bool bDelivered = false;
+        intptr_t nResult = Deliver(pRequest->m_pReceiver, pRequest->m_uMessage, pRequest->m_wParam,
+                                   pRequest->m_lParam, bDelivered);
+        lock.lock();
+        Answer(queue, pRequest, nResult, bDelivered);
+    }
+}
+
+// The wake-up that a worker posts to the application object. Qt runs it on the application's
+// thread and then deletes it; when the application goes away first, Qt deletes it unrun, and
+// the waiting sends are answered as not delivered instead of waiting for ever.
+class CWakeUp
+{
+public:
+    CWakeUp() = default;
+    CWakeUp(CWakeUp&& other) noexcept : m_bPending(std::exchange(other.m_bPending, false)) {}
+    CWakeUp& operator=(CWakeUp&&) = delete;
+    ~CWakeUp()
+    {
+        CSendQueue& queue = SendQueue();
+        std::lock_guard<std::recursive_mutex> lock(queue.m_mutex);
+        if (!m_bPending)
+            return;
+        for (CSendRequest* pRequest : queue.m_pending)
+            Answer(queue, pRequest, 0, false);
+        queue.m_pending.clear();
+    }
+
+    void operator()()
+    {
+        DeliverPendingSends();
+        m_bPending = false;
+    }
+
+private:
+    bool m_bPending = true;
+};
+
+// On a worker thread: queues the send, wakes the application's thread and waits until the
+// message has been delivered there.
+intptr_t SendFromWorker(QCoreApplication* pApplication, const QPointer<QObject>& pReceiver,
+                        uint32_t uMessage, uintptr_t wParam, intptr_t lParam, bool& bDelivered)
+{
+    CSendQueue& queue = SendQueue();
+    CSendRequest request{pReceiver, uMessage, wParam, lParam};
+    std::unique_lock<std::recursive_mutex> lock(queue.m_mutex);
+    queue.m_pending.push_back(&request);
+    // Posted under the lock, so that the application's thread, which takes the lock before
+    // anything else, sees the wake-up complete.
+    QMetaObject::invokeMethod(pApplication, CWakeUp(), Qt::QueuedConnection);
+    queue.m_cvDone.wait(lock, [&request] { return request.m_bDone; });
+    bDelivered = request.m_bDelivered;
+    return request.m_nResult;
+}
+
+} // namespace
+
+uint32_t RegisterWindowMessage(const char* pszName)
+{
+    if (pszName == nullptr)
+        return 0;
+    CMessageRegistry& registry = Registry();
+    std::lock_guard<std::mutex> lock(registry.m_mutex);
+    auto it = registry.m_mapNumbers.find(pszName);
+    if (it != registry.m_mapNumbers.end())
+        return it->second;
+    // Qt hands out each user event type once per process; -1 means they are used up, which
+    // leaves the name without a number (0, never a valid message).
+    int nType = QEvent::registerEventType();
+    if (nType < 0)
+        return 0;
+    uint32_t uMessage = static_cast<uint32_t>(nType);
+    registry.m_mapNumbers.emplace(pszName, uMessage);
+    registry.m_setNumbers.insert(uMessage);
+    return uMessage;
+}
+
+CWindowMessageEvent::CWindowMessageEvent(uint32_t uMessage, uintptr_t wParam, intptr_t lParam)
+    : QEvent(static_cast<QEvent::Type>(uMessage)), m_wParam(wParam), m_lParam(lParam)
+{
+}
+
+CWindowMessageEvent* CWindowMessageEvent::FromEvent(QEvent* pEvent)
+{
+    if (pEvent == nullptr || pEvent->type() < QEvent::User ||
+        !IsRegisteredNumber(static_cast<uint32_t>(pEvent->type())))
+        return nullptr;
+    CWindowMessageEvent* pMessage = dynamic_cast<CWindowMessageEvent*>(pEvent);
+    if (pMessage != nullptr)
+        AcceptPostedEvent(pMessage);
+    return pMessage;
+}
+
+bool PostWindowMessage(QObject* pReceiver, uint32_t uMessage, uintptr_t wParam, intptr_t lParam)
+{
+    if (pReceiver == nullptr)
+        return false;
+    // Qt takes the event and deletes it after delivery, or with the receiver.
+    auto* pEvent = new CWindowMessageEvent(uMessage, wParam, lParam);
+    AnnouncePostedEvent(pEvent);
+    QCoreApplication::postEvent(pReceiver, pEvent);
+    return true;
+}
+
+// Receivers live on the application's thread, the user-interface thread: that is the only
+// thread that looks at a receiver, so a worker never touches it and hands the whole delivery,
+// including the check that the receiver still exists, over to that thread. Without an
+// application there is no event loop and Qt delivers no events: not delivered.
+intptr_t SendWindowMessage(const QPointer<QObject>& pReceiver, uint32_t uMessage, uintptr_t wParam,
+                           intptr_t lParam, bool* pbDelivered)
+{
+    bool bDelivered = false;
+    intptr_t nResult = 0;
+    QCoreApplication* pApplication = QCoreApplication::instance();
+    if (pApplication != nullptr)
+    {
+        if (pApplication->thread() == QThread::currentThread())
+            nResult = Deliver(pReceiver, uMessage, wParam, lParam, bDelivered);
+        else
+            nResult = SendFromWorker(pApplication, pReceiver, uMessage, wParam, lParam, bDelivered);
+    }
+    if (pbDelivered != nullptr)
+        *pbDelivered = bDelivered;
+    return nResult;
+}
