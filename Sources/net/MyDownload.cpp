@@ -156,39 +156,32 @@ bool CMyDownload::DownloadToBuffer(const CMyString& strUrl)
     return Work(Output::Buffer);
 }
 
-// The job belongs to its thread from here on. When no thread can be started the job deletes
-// itself and answers false: no message will come.
 bool CMyDownload::StartFileDownload(const CMyString& strUrl, const CMyString& strFilePath,
                                     QObject* pReceiver, uint32_t uMessage, uintptr_t uCookie)
 {
-    m_strUrl = strUrl;
     m_strFilePath = strFilePath;
-    m_pReceiver = pReceiver;
-    m_uMessage = uMessage;
-    m_uCookie = uCookie;
     m_bReload = true;
-    try
-    {
-        std::thread(&CMyDownload::RunFileJob, this).detach();
-    }
-    catch (const std::system_error&)
-    {
-        delete this;
-        return false;
-    }
-    return true;
+    return StartJob(&CMyDownload::RunFileJob, strUrl, pReceiver, uMessage, uCookie);
 }
 
 bool CMyDownload::StartBufferDownload(const CMyString& strUrl, QObject* pReceiver,
                                       uint32_t uMessage, uintptr_t uCookie)
 {
+    return StartJob(&CMyDownload::RunBufferJob, strUrl, pReceiver, uMessage, uCookie);
+}
+
+// The job belongs to its thread from here on. When no thread can be started the job deletes
+// itself and answers false: no message will come.
+bool CMyDownload::StartJob(void (CMyDownload::*pRun)(), const CMyString& strUrl, QObject* pReceiver,
+                           uint32_t uMessage, uintptr_t uCookie)
+{
     m_strUrl = strUrl;
     m_pReceiver = pReceiver;
     m_uMessage = uMessage;
     m_uCookie = uCookie;
     try
     {
-        std::thread(&CMyDownload::RunBufferJob, this).detach();
+        std::thread(pRun, this).detach();
     }
     catch (const std::system_error&)
     {

@@ -56,6 +56,8 @@ private:
     // Fetches the URL into the file (written through a temporary file renamed over the target)
     // or the buffer; true on status 200 with the whole body received.
     bool Work(Output output);
+    bool StartJob(void (CMyDownload::*pRun)(), const CMyString& strUrl, QObject* pReceiver,
+                  uint32_t uMessage, uintptr_t uCookie);
     void RunFileJob();
     void RunBufferJob();
 

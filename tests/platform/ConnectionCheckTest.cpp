@@ -2,14 +2,10 @@
 
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
 #include <netinet/in.h>
-#include <optional>
-#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -17,40 +13,11 @@
 namespace
 {
 
-sockaddr_in Loopback(int nPort)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(nPort));
-    return addr;
-}
-
 // A port where nobody listens, so connections to it are refused.
 CMyString RefusingUrl()
 {
     return CLocalSocket(-1).Url().c_str();
 }
-
-// Sets or removes an environment variable for the life of the object.
-class CScopedEnv
-{
-public:
-    CScopedEnv(const char* pszName, const char* pszValue) : m_strName(pszName)
-    {
-        if (const char* pszOld = getenv(pszName))
-            m_strOld = pszOld;
-        pszValue != nullptr ? setenv(pszName, pszValue, 1) : unsetenv(pszName);
-    }
-    ~CScopedEnv()
-    {
-        m_strOld ? setenv(m_strName.c_str(), m_strOld->c_str(), 1) : unsetenv(m_strName.c_str());
-    }
-
-private:
-    std::string m_strName;
-    std::optional<std::string> m_strOld;
-};
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -60,16 +27,22 @@ double SecondsSince(std::chrono::steady_clock::time_point start)
 // Every case starts without proxy variables from the caller's environment.
 class ConnectionCheck : public testing::Test
 {
-    CScopedEnv m_http{"http_proxy", nullptr}, m_all{"all_proxy", nullptr},
-        m_allUpper{"ALL_PROXY", nullptr}, m_no{"no_proxy", nullptr}, m_noUpper{"NO_PROXY", nullptr};
+protected:
+    void SetUp() override
+    {
+        for (const char* pszName : {"http_proxy", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
+            unsetenv(pszName);
+    }
 };
 
 } // namespace
 
-TEST_F(ConnectionCheck, ListeningServerAndClosedPort)
+TEST_F(ConnectionCheck, ListeningServerClosedPortAndMalformedUrls)
 {
     CLocalSocket server(5);
     EXPECT_TRUE(CheckConnection(CMyString(server.Url().c_str()), 5));
+    for (const char* pszUrl : {"", "not a url", "http://", "127.0.0.1", "://x", "http://[::1"})
+        EXPECT_FALSE(CheckConnection(pszUrl, 5)) << pszUrl;
 
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(CheckConnection(RefusingUrl(), 30));
@@ -81,13 +54,15 @@ TEST_F(ConnectionCheck, ServerThatNeverAnswersGivesUp)
     // With a backlog of 0 and the accept queue full, the kernel drops further SYNs, so the
     // next connection attempt hangs until the caller gives up.
     CLocalSocket server(0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(server.Port()));
     std::vector<int> arrClients;
     for (int i = 0; i < 4; ++i)
     {
-        int nFd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in addr = Loopback(server.Port());
-        connect(nFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-        arrClients.push_back(nFd);
+        arrClients.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        connect(arrClients.back(), reinterpret_cast<sockaddr*>(&address), sizeof(address));
     }
     usleep(100000);
 
@@ -98,25 +73,16 @@ TEST_F(ConnectionCheck, ServerThatNeverAnswersGivesUp)
         close(nFd);
 }
 
-TEST_F(ConnectionCheck, MalformedUrls)
-{
-    for (const char* pszUrl : {"", "not a url", "http://", "127.0.0.1", "://x", "http://[::1"})
-        EXPECT_FALSE(CheckConnection(pszUrl, 5)) << pszUrl;
-}
-
 TEST_F(ConnectionCheck, ConnectsThroughTheProxyFromTheEnvironment)
 {
     CLocalSocket server(5);
-    CMyString strRefusing = RefusingUrl();
-    {
-        // A dead proxy makes a reachable server unreachable...
-        CScopedEnv proxy("http_proxy", strRefusing.GetBuffer());
-        EXPECT_FALSE(CheckConnection(CMyString(server.Url().c_str()), 5));
-    }
-    {
-        // ...and a live proxy makes a dead server look reachable: only the proxy is contacted.
-        CScopedEnv proxy("http_proxy", server.Url().c_str());
-        EXPECT_TRUE(CheckConnection(strRefusing, 5));
-    }
+    const CMyString strRefusing = RefusingUrl();
+    // A dead proxy makes a reachable server unreachable...
+    setenv("http_proxy", strRefusing.GetBuffer(), 1);
+    EXPECT_FALSE(CheckConnection(CMyString(server.Url().c_str()), 5));
+    // ...and a live proxy makes a dead server look reachable: only the proxy is contacted.
+    setenv("http_proxy", server.Url().c_str(), 1);
+    EXPECT_TRUE(CheckConnection(strRefusing, 5));
+    unsetenv("http_proxy");
     EXPECT_TRUE(CheckConnection(CMyString(server.Url().c_str()), 5));
 }

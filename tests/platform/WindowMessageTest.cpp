@@ -1,12 +1,10 @@
 #include "platform/WindowMessage.h"
 
-#include <QCoreApplication>
-#include <gtest/gtest.h>
+#include "TestSupport.h"
 
 #include <atomic>
 #include <functional>
-#include <memory>
-#include <mutex>
+#include <future>
 #include <set>
 #include <thread>
 #include <vector>
@@ -14,80 +12,61 @@
 namespace
 {
 
-// Messages are delivered by the event loop of the main thread; the first test that needs one
-// makes the application there.
-void EnsureApplication()
+// Made on the main thread; handles messages: records their parameters, counts the calls that
+// came on another thread, and answers through a function (by default wParam * 1000 + lParam).
+struct CReceiver : QObject
 {
-    if (QCoreApplication::instance() != nullptr)
-        return;
-    static int s_nArgc = 1;
-    static char s_szName[] = "orvanta_platform_tests";
-    static char* s_argv[] = {s_szName, nullptr};
-    static QCoreApplication s_app(s_nArgc, s_argv);
-}
-
-// Runs the main thread's event loop until the worker threads have all finished.
-void PumpUntil(const std::atomic<int>& nRunning)
-{
-    while (nRunning.load() > 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Handles one message: records what arrived, on which thread, and answers through a function.
-class CReceiver : public QObject
-{
-public:
-    struct CCall
-    {
-        uintptr_t wParam;
-        intptr_t lParam;
-        std::thread::id thread;
-    };
-
-    explicit CReceiver(uint32_t uMessage) : m_uMessage(uMessage) {}
-
     bool event(QEvent* pEvent) override
     {
         CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != m_uMessage)
+        if (pMessage == nullptr)
             return QObject::event(pEvent);
-        m_calls.push_back(
-            {pMessage->GetWParam(), pMessage->GetLParam(), std::this_thread::get_id()});
-        if (m_answer)
-            pMessage->SetResult(m_answer(pMessage->GetWParam(), pMessage->GetLParam()));
+        m_calls.emplace_back(pMessage->GetWParam(), pMessage->GetLParam());
+        m_uOffMainThread += std::this_thread::get_id() == m_mainThread ? 0 : 1;
+        pMessage->SetResult(m_answer(pMessage->GetWParam(), pMessage->GetLParam()));
         return true;
     }
 
-    uint32_t m_uMessage;
-    std::function<intptr_t(uintptr_t, intptr_t)> m_answer;
-    std::vector<CCall> m_calls; // touched on the main thread only
+    std::function<intptr_t(uintptr_t, intptr_t)> m_answer = [](uintptr_t wParam, intptr_t lParam)
+    { return static_cast<intptr_t>(wParam) * 1000 + lParam; };
+    std::vector<std::pair<uintptr_t, intptr_t>> m_calls;
+    std::atomic<size_t> m_uOffMainThread = 0;
+    const std::thread::id m_mainThread = std::this_thread::get_id();
 };
+
+// Runs a job on a worker thread of its own.
+std::future<void> Start(std::function<void()> job)
+{
+    return std::async(std::launch::async, std::move(job));
+}
+
+// Handles the main thread's events until the worker's job has finished.
+void Finish(std::future<void>& worker)
+{
+    EXPECT_TRUE(PumpEventsUntil(
+        [&] { return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+}
 
 class WindowMessage : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        EnsureApplication();
-        m_uMessage = RegisterWindowMessage("Orvanta_TEST_MESSAGE");
-        ASSERT_NE(m_uMessage, 0u);
-    }
+    void SetUp() override { TestApplication(); }
 
-    uint32_t m_uMessage = 0;
-    const std::thread::id m_mainThread = std::this_thread::get_id();
+    const uint32_t m_uMessage = RegisterWindowMessage("Orvanta_TEST_MESSAGE");
 };
 
 } // namespace
 
-TEST(WindowMessageRegistry, EqualNamesShareANumber_OthersDiffer_AlsoAcrossThreads)
+TEST(WindowMessageRegistry, EqualNamesShareANumber_AlsoAcrossThreads)
 {
     const uint32_t uFirst = RegisterWindowMessage("Orvanta_MESSAGE_ONE");
-    EXPECT_GE(uFirst, static_cast<uint32_t>(QEvent::User));
     EXPECT_EQ(RegisterWindowMessage("Orvanta_MESSAGE_ONE"), uFirst);
     EXPECT_NE(RegisterWindowMessage("Orvanta_MESSAGE_TWO"), uFirst);
     EXPECT_NE(RegisterWindowMessage("orvanta_message_one"), uFirst); // names are case-sensitive
     EXPECT_EQ(RegisterWindowMessage(nullptr), 0u);
-
+    // An event type that Qt handed out elsewhere is not a message.
+    QEvent other(static_cast<QEvent::Type>(QEvent::registerEventType()));
+    EXPECT_EQ(CWindowMessageEvent::FromEvent(&other), nullptr);
     // Threads registering the same new name at once all get one number.
     std::vector<uint32_t> numbers(8);
     std::vector<std::thread> threads;
@@ -96,207 +75,106 @@ TEST(WindowMessageRegistry, EqualNamesShareANumber_OthersDiffer_AlsoAcrossThread
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(std::set<uint32_t>(numbers.begin(), numbers.end()).size(), 1u);
-    EXPECT_EQ(RegisterWindowMessage("Orvanta_RACE"), numbers[0]);
 }
 
-TEST(WindowMessageRegistry, FromEventKnowsOnlyMessages)
+TEST_F(WindowMessage, PostIsHandledOnlyWhenEventsAreProcessed)
 {
-    const uint32_t uMessage = RegisterWindowMessage("Orvanta_MESSAGE_KNOWN");
-    CWindowMessageEvent message(uMessage, 7, -7);
-    EXPECT_EQ(CWindowMessageEvent::FromEvent(&message), &message);
-    EXPECT_EQ(message.GetMessage(), uMessage);
-    EXPECT_EQ(message.GetWParam(), 7u);
-    EXPECT_EQ(message.GetLParam(), -7);
-
-    // Another user event type, even one Qt handed out, is not a message.
-    QEvent timer(QEvent::Timer);
-    QEvent other(static_cast<QEvent::Type>(QEvent::registerEventType()));
-    EXPECT_EQ(CWindowMessageEvent::FromEvent(&timer), nullptr);
-    EXPECT_EQ(CWindowMessageEvent::FromEvent(&other), nullptr);
-    EXPECT_EQ(CWindowMessageEvent::FromEvent(nullptr), nullptr);
-}
-
-TEST_F(WindowMessage, PostIsHandledOnlyWhenTheLoopRuns)
-{
-    CReceiver receiver(m_uMessage);
+    CReceiver receiver;
     EXPECT_TRUE(PostWindowMessage(&receiver, m_uMessage, 12, -34));
-    EXPECT_TRUE(PostWindowMessage(&receiver, m_uMessage, 56, 78));
+    std::thread([&] { PostWindowMessage(&receiver, m_uMessage, 56, 78); }).join();
     EXPECT_TRUE(receiver.m_calls.empty());
-    EXPECT_FALSE(PostWindowMessage(nullptr, m_uMessage, 1, 2));
-
     QCoreApplication::sendPostedEvents();
-    ASSERT_EQ(receiver.m_calls.size(), 2u);
-    EXPECT_EQ(receiver.m_calls[0].wParam, 12u);
-    EXPECT_EQ(receiver.m_calls[0].lParam, -34);
-    EXPECT_EQ(receiver.m_calls[1].wParam, 56u);
-    EXPECT_EQ(receiver.m_calls[1].lParam, 78);
+    EXPECT_EQ(receiver.m_calls, (decltype(receiver.m_calls){{12, -34}, {56, 78}}));
+    EXPECT_EQ(receiver.m_uOffMainThread, 0u); // also the message the worker posted
 
     // Messages still queued for a receiver that goes away are dropped with it.
-    auto pGone = std::make_unique<CReceiver>(m_uMessage);
-    EXPECT_TRUE(PostWindowMessage(pGone.get(), m_uMessage, 1, 1));
-    pGone.reset();
+    auto* pGone = new CReceiver;
+    EXPECT_TRUE(PostWindowMessage(pGone, m_uMessage, 1, 1));
+    delete pGone;
     QCoreApplication::sendPostedEvents();
 }
 
-TEST_F(WindowMessage, PostFromAWorkerIsHandledOnTheMainThread)
+TEST_F(WindowMessage, SendWaitsForTheHandlerOnTheMainThread)
 {
-    CReceiver receiver(m_uMessage);
-    std::thread worker([&] { PostWindowMessage(&receiver, m_uMessage, 3, 4); });
-    worker.join();
-    QCoreApplication::sendPostedEvents();
-    ASSERT_EQ(receiver.m_calls.size(), 1u);
-    EXPECT_EQ(receiver.m_calls[0].lParam, 4);
-    EXPECT_EQ(receiver.m_calls[0].thread, m_mainThread);
-}
-
-TEST_F(WindowMessage, SendOnTheMainThreadIsADirectCall)
-{
-    CReceiver receiver(m_uMessage);
-    receiver.m_answer = [](uintptr_t wParam, intptr_t lParam)
-    { return static_cast<intptr_t>(wParam) * lParam; };
+    CReceiver receiver;
     bool bDelivered = false;
-    EXPECT_EQ(SendWindowMessage(&receiver, m_uMessage, 6, -7, &bDelivered), -42);
+    EXPECT_EQ(SendWindowMessage(&receiver, m_uMessage, 6, -7, &bDelivered), 5993);
     EXPECT_TRUE(bDelivered);
-    ASSERT_EQ(receiver.m_calls.size(), 1u); // handled before the send returned, with no loop
+    EXPECT_EQ(receiver.m_calls.size(), 1u); // a direct call, handled with no event processing
 
-    // Another message number is not this receiver's: delivered, but nobody answers.
-    EXPECT_EQ(SendWindowMessage(&receiver, RegisterWindowMessage("Orvanta_OTHER"), 6, 7), 0);
-
-    QPointer<QObject> pNone;
-    bDelivered = true;
-    EXPECT_EQ(SendWindowMessage(pNone, m_uMessage, 1, 2, &bDelivered), 0);
-    EXPECT_FALSE(bDelivered);
-}
-
-TEST_F(WindowMessage, SendFromAWorkerWaitsForTheHandlerOnTheMainThread)
-{
-    CReceiver receiver(m_uMessage);
-    // Written by the handler and read by the worker after its send: the hand-over must order
+    // The worker reads what the handler wrote once its send returns: the hand-over must order
     // the two, which ThreadSanitizer checks.
-    int nSeenByHandler = 0;
-    receiver.m_answer = [&](uintptr_t, intptr_t lParam)
-    {
-        nSeenByHandler = static_cast<int>(lParam);
-        return lParam + 1;
-    };
-    std::atomic<int> nRunning = 1;
     intptr_t nResult = 0;
-    bool bDelivered = false;
-    int nSeenAfterSend = 0;
-    std::thread worker(
+    intptr_t nSeenAfterSend = 0;
+    bDelivered = false;
+    auto worker = Start(
         [&]
         {
             nResult = SendWindowMessage(&receiver, m_uMessage, 0, 41, &bDelivered);
-            nSeenAfterSend = nSeenByHandler;
-            nRunning = 0;
+            nSeenAfterSend = receiver.m_calls.back().second;
         });
-    PumpUntil(nRunning);
-    worker.join();
-    EXPECT_EQ(nResult, 42);
+    Finish(worker);
+    EXPECT_EQ(nResult, 41);
     EXPECT_TRUE(bDelivered);
     EXPECT_EQ(nSeenAfterSend, 41);
-    ASSERT_EQ(receiver.m_calls.size(), 1u);
-    EXPECT_EQ(receiver.m_calls[0].thread, m_mainThread);
+    EXPECT_EQ(receiver.m_uOffMainThread, 0u);
 }
 
 TEST_F(WindowMessage, AHandlerRunningANestedLoopLetsOtherSendsThrough)
 {
-    // The first message's handler waits in an event loop of its own (as a dialog would) until
-    // the second worker's message has been handled.
-    CReceiver receiver(m_uMessage);
-    std::atomic<bool> bFirstStarted = false;
-    bool bSecondHandled = false;
+    // The first message's handler starts a second worker and waits for it in an event loop of
+    // its own, as a dialog would: the second worker's message must get through meanwhile.
+    CReceiver receiver;
+    intptr_t nSecond = 0;
     receiver.m_answer = [&](uintptr_t wParam, intptr_t)
     {
-        if (wParam == 2)
+        if (wParam == 1)
         {
-            bSecondHandled = true;
-            return intptr_t{200};
+            auto second = Start([&] { nSecond = SendWindowMessage(&receiver, m_uMessage, 2, 0); });
+            Finish(second);
         }
-        bFirstStarted = true;
-        while (!bSecondHandled)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return intptr_t{100};
+        return static_cast<intptr_t>(wParam * 100);
     };
-    std::atomic<int> nRunning = 2;
     intptr_t nFirst = 0;
-    intptr_t nSecond = 0;
-    std::thread first(
-        [&]
-        {
-            nFirst = SendWindowMessage(&receiver, m_uMessage, 1, 0);
-            --nRunning;
-        });
-    std::thread second(
-        [&]
-        {
-            while (!bFirstStarted)
-                std::this_thread::yield();
-            nSecond = SendWindowMessage(&receiver, m_uMessage, 2, 0);
-            --nRunning;
-        });
-    PumpUntil(nRunning);
-    first.join();
-    second.join();
+    auto first = Start([&] { nFirst = SendWindowMessage(&receiver, m_uMessage, 1, 0); });
+    Finish(first);
     EXPECT_EQ(nFirst, 100);
     EXPECT_EQ(nSecond, 200);
 }
 
 TEST_F(WindowMessage, SendToADestroyedReceiverIsNotDelivered)
 {
-    auto* pReceiver = new CReceiver(m_uMessage);
+    auto* pReceiver = new CReceiver;
     QPointer<QObject> pWatched(pReceiver);
-    std::atomic<int> nRunning = 1;
     intptr_t nResult = -1;
     bool bDelivered = true;
-    std::thread worker(
-        [&]
-        {
-            nResult = SendWindowMessage(pWatched, m_uMessage, 1, 2, &bDelivered);
-            nRunning = 0;
-        });
-    // The worker's hand-over can only run once the loop is pumped, so the receiver is gone by
+    auto worker =
+        Start([&] { nResult = SendWindowMessage(pWatched, m_uMessage, 1, 2, &bDelivered); });
+    // The worker's hand-over can only run once events are processed, so the receiver is gone by
     // then whichever thread was first.
     delete pReceiver;
-    PumpUntil(nRunning);
-    worker.join();
+    Finish(worker);
     EXPECT_EQ(nResult, 0);
     EXPECT_FALSE(bDelivered);
 }
 
 TEST_F(WindowMessage, ManyWorkersSendingAtOnceEachGetTheirAnswersInOrder)
 {
-    constexpr int nThreads = 6;
-    constexpr int nMessages = 40;
-    CReceiver receiver(m_uMessage);
-    receiver.m_answer = [](uintptr_t wParam, intptr_t lParam)
-    { return static_cast<intptr_t>(wParam) * 1000 + lParam; };
-
-    std::atomic<int> nRunning = nThreads;
-    std::vector<std::vector<intptr_t>> answers(nThreads);
-    std::vector<std::thread> workers;
-    for (int t = 0; t < nThreads; ++t)
-        workers.emplace_back(
+    constexpr size_t uThreads = 6;
+    constexpr intptr_t nMessages = 40;
+    CReceiver receiver;
+    std::atomic<int> nWrongAnswers = 0;
+    std::vector<std::future<void>> workers;
+    for (size_t t = 0; t < uThreads; ++t)
+        workers.push_back(Start(
             [&, t]
             {
                 for (intptr_t n = 0; n < nMessages; ++n)
-                    answers[static_cast<size_t>(t)].push_back(
-                        SendWindowMessage(&receiver, m_uMessage, static_cast<uintptr_t>(t), n));
-                --nRunning;
-            });
-    PumpUntil(nRunning);
-    for (std::thread& worker : workers)
-        worker.join();
-
-    ASSERT_EQ(receiver.m_calls.size(), static_cast<size_t>(nThreads * nMessages));
-    std::vector<intptr_t> nextPerThread(nThreads, 0);
-    for (const CReceiver::CCall& call : receiver.m_calls)
-    {
-        ASSERT_LT(call.wParam, static_cast<uintptr_t>(nThreads));
-        EXPECT_EQ(call.lParam, nextPerThread[call.wParam]++);
-        EXPECT_EQ(call.thread, m_mainThread);
-    }
-    for (int t = 0; t < nThreads; ++t)
-        for (intptr_t n = 0; n < nMessages; ++n)
-            EXPECT_EQ(answers[static_cast<size_t>(t)][static_cast<size_t>(n)], t * 1000 + n);
+                    if (SendWindowMessage(&receiver, m_uMessage, t, n) != receiver.m_answer(t, n))
+                        ++nWrongAnswers;
+            }));
+    for (std::future<void>& worker : workers)
+        Finish(worker);
+    EXPECT_EQ(nWrongAnswers, 0);
+    EXPECT_EQ(receiver.m_calls.size(), uThreads * static_cast<size_t>(nMessages));
 }
