@@ -1,1 +1,219 @@
 #include "DirectoryCommands.h"
+
+#include "config/FileHandler.h"
+#include "config/ServerList.h"
+#include "directory/StationDirectory.h"
+#include "platform/TemporaryFile.h"
+#include "text/MyXmlDom.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace
+{
+
+const char* const SEARCH_SETTINGS_FILE = "SearchSettings.txt";
+
+int Fail(const std::string& strMessage)
+{
+    std::fprintf(stderr, "orvanta-lists: %s\n", strMessage.c_str());
+    return 1;
+}
+
+std::string Text(const CMyString& str)
+{
+    return str.IsEmpty() ? std::string() : str.GetBuffer();
+}
+
+// A field of a tab-separated line: tabs and line breaks would break the columns.
+std::string Field(const CMyString& str)
+{
+    std::string strField = Text(str);
+    for (char& c : strField)
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    return strField;
+}
+
+std::string JoinPath(const char* pszFolder, const char* pszName)
+{
+    CMyString strPath(pszFolder);
+    strPath.AppendPath(CMyString(pszName));
+    return Text(strPath);
+}
+
+bool ReadBytes(const std::string& strPath, std::string& bytes)
+{
+    std::FILE* pFile = std::fopen(strPath.c_str(), "rb");
+    if (pFile == nullptr)
+        return false;
+    char block[65536];
+    size_t uRead = 0;
+    while ((uRead = std::fread(block, 1, sizeof block, pFile)) > 0)
+        bytes.append(block, uRead);
+    const bool bRead = std::ferror(pFile) == 0;
+    std::fclose(pFile);
+    return bRead;
+}
+
+// Replaces the file whole with the bytes, with the permissions any new file of the user gets.
+bool WriteBytes(const std::string& strPath, const std::string& bytes)
+{
+    CTemporaryFile temporary{CMyString(strPath.c_str())};
+    if (!temporary.IsOpen())
+        return false;
+    const mode_t uMask = ::umask(0);
+    ::umask(uMask);
+    ::fchmod(temporary.GetDescriptor(), 0666 & ~uMask);
+    return WriteAllBytes(temporary.GetDescriptor(), bytes.data(), bytes.size()) &&
+           temporary.Commit(true);
+}
+
+std::string EscapeXml(const std::string& strText)
+{
+    std::string strEscaped;
+    for (const char c : strText)
+    {
+        if (c == '&')
+            strEscaped += "&amp;";
+        else if (c == '<')
+            strEscaped += "&lt;";
+        else if (c == '>')
+            strEscaped += "&gt;";
+        else
+            strEscaped += c;
+    }
+    return strEscaped;
+}
+
+// One plain source list: its bytes, and its version once checked.
+struct SSource
+{
+    std::string strName;
+    const char* pszEntry;
+    std::string bytes;
+    std::string strVersion;
+};
+
+// Reads a plain list of the source folder and checks that it parses and has a VERSION.
+bool ReadSource(const char* pszSourceFolder, SSource& source, CMyXmlDom& dom)
+{
+    const std::string strPath = JoinPath(pszSourceFolder, source.strName.c_str());
+    if (!ReadBytes(strPath, source.bytes))
+    {
+        Fail("cannot read " + strPath + ": " + std::strerror(errno));
+        return false;
+    }
+    if (!dom.LoadXml(CMyString(source.bytes.c_str())) || dom.GetRoot() == nullptr)
+    {
+        Fail(strPath + " is not a list (it does not parse)");
+        return false;
+    }
+    const CXmlNode* pVersion = dom.GetRoot()->FindChild("VERSION");
+    if (pVersion == nullptr || pVersion->GetValue().IsEmpty())
+    {
+        Fail(strPath + " has no VERSION");
+        return false;
+    }
+    source.strVersion = Text(pVersion->GetValue());
+    return true;
+}
+
+} // namespace
+
+int RunShow(const char* pszResFolder)
+{
+    CMemoryStationTree tree;
+    CStationDirectory directory(tree);
+    directory.SetRecordVersions(false);
+    directory.SetFetchIcons(false);
+    if (!directory.LoadMoviesSettings(CMyString(pszResFolder)))
+        return Fail("cannot read " + JoinPath(pszResFolder, MOVIES_SETTINGS_FILE));
+
+    for (uint32_t uIndex = 0; uIndex < directory.GetCount(); ++uIndex)
+    {
+        const CStationItem* pItem = directory.GetItem(uIndex);
+        const CMemoryStationTree::SNode* pNode = tree.GetNode(pItem->m_hItem);
+        const CMemoryStationTree::SNode* pParent = tree.GetNode(pNode->hParent);
+        const long long nParent =
+            pParent != nullptr ? static_cast<long long>(pParent->uItemData) : -1;
+        std::printf("%u\t%lld\t%d\t%s\t%s\t%s\n", uIndex, nParent, pItem->m_nType,
+                    Field(pNode->strText).c_str(), Field(pItem->m_strPath).c_str(),
+                    Field(pItem->m_strUrl).c_str());
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        return Fail("cannot write to standard output");
+    return 0;
+}
+
+int RunPublish(const char* pszSourceFolder, const char* pszOutFolder, const char* pszExeVersion,
+               const char* pszExeUrl)
+{
+    std::vector<SSource> sources = {{SERVER_SETTINGS_FILE, "SERVERS", {}, {}},
+                                    {MOVIES_SETTINGS_FILE, "MOVIES_SETTINGS", {}, {}},
+                                    {SEARCH_SETTINGS_FILE, "SEARCH_SETTINGS", {}, {}}};
+    std::vector<std::string> categoryFiles;
+    for (SSource& source : sources)
+    {
+        CMyXmlDom dom;
+        if (!ReadSource(pszSourceFolder, source, dom))
+            return 1;
+        if (source.strName != MOVIES_SETTINGS_FILE)
+            continue;
+        // The category files the program would read: those of categories with a NAME.
+        const CXmlNode* pMovies = dom.GetRoot()->FindChild("MOVIES");
+        for (int32_t nChild = 0; pMovies != nullptr && nChild < pMovies->GetChildCount(); ++nChild)
+        {
+            const CXmlNode* pEntry = pMovies->GetChild(nChild);
+            if (!pEntry->GetName().IsEqualNoCase(CMyString("CATEGORY")) ||
+                pEntry->FindChild("NAME") == nullptr || pEntry->FindChild("FILE_NAME") == nullptr)
+                continue;
+            const CMyString strFileName = pEntry->GetChildValue("FILE_NAME");
+            if (!CStationDirectory::IsPlainFileName(strFileName))
+                return Fail("category file name \"" + Text(strFileName) +
+                            "\" is not a plain file name");
+            bool bKnown = false;
+            for (const std::string& strKnown : categoryFiles)
+                bKnown = bKnown || strKnown == Text(strFileName);
+            if (!bKnown)
+                categoryFiles.push_back(Text(strFileName));
+        }
+    }
+    for (const std::string& strFileName : categoryFiles)
+    {
+        SSource source{strFileName, "CATEGORY", {}, {}};
+        CMyXmlDom dom;
+        if (!ReadSource(pszSourceFolder, source, dom))
+            return 1;
+        sources.push_back(std::move(source));
+    }
+
+    struct stat info = {};
+    const bool bOutExists = ::stat(pszOutFolder, &info) == 0 && S_ISDIR(info.st_mode);
+    if (!bOutExists && !CFileHandler().CreateFolderPath(CMyString(pszOutFolder)))
+        return Fail(std::string("cannot create ") + pszOutFolder);
+
+    std::string strUpdate = "<UPDATE_SETTINGS>\n";
+    for (const SSource& source : sources)
+    {
+        const std::string strPath = JoinPath(pszOutFolder, source.strName.c_str());
+        if (!WriteBytes(strPath, CFileHandler::Scramble(source.bytes)))
+            return Fail("cannot write " + strPath + ": " + std::strerror(errno));
+        strUpdate += std::string("\t<") + source.pszEntry + ">\n\t\t<VERSION>" +
+                     EscapeXml(source.strVersion) + "</VERSION>\n\t\t<NAME>" +
+                     EscapeXml(source.strName) + "</NAME>\n\t</" + source.pszEntry + ">\n";
+    }
+    if (pszExeVersion != nullptr && pszExeUrl != nullptr)
+        strUpdate += std::string("\t<EXE_UPDATE>\n\t\t<VERSION>") + EscapeXml(pszExeVersion) +
+                     "</VERSION>\n\t\t<NAME>" + EscapeXml(pszExeUrl) + "</NAME>\n\t</EXE_UPDATE>\n";
+    strUpdate += "</UPDATE_SETTINGS>\n";
+    const std::string strPath = JoinPath(pszOutFolder, UPDATE_SETTINGS_FILE);
+    if (!WriteBytes(strPath, strUpdate))
+        return Fail("cannot write " + strPath + ": " + std::strerror(errno));
+    return 0;
+}

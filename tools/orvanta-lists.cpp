@@ -5,6 +5,9 @@
 #include "config/FileHandler.h"
 #include "config/ServerList.h"
 #include "net/UpdateCheck.h"
+
+#include "DirectoryCommands.h"
+#include "EngineCommands.h"
 #include "platform/ConnectionCheck.h"
 #include "platform/TemporaryFile.h"
 #include "text/ArrayString.h"
@@ -60,6 +63,23 @@ const SCommand COMMANDS[] = {
      "settings. Prints \"flags<TAB>N\" (1: newer lists, 2: a newer program), then\n"
      "\"program<TAB>ADDRESS\" when a newer program exists and \"outdated<TAB>NAME\" for each\n"
      "outdated list. Exit status 1 when no server answers with an update description."},
+    {"show", "RESDIR", 1, 1,
+     "Loads the station directory of RESDIR (MoviesSettings.txt and the category files it\n"
+     "names) exactly as the program does, without servers or icons, and prints one line per\n"
+     "record in directory order: index, parent index (-1 at the top), type (1 station,\n"
+     "0 folder), caption, path and URL, separated by tabs."},
+    {"engines", "RESDIR", 1, 1,
+     "Loads RESDIR/SearchSettings.txt as the program does and prints one line per search\n"
+     "engine: id, separator (1/0), caption, prefix, placeholder and character set, separated\n"
+     "by tabs."},
+    {"query", "RESDIR ID TEXT", 3, 3,
+     "Prints the address that search engine ID of RESDIR/SearchSettings.txt builds for TEXT\n"
+     "(ID 100, the search of the station tree, prints TEXT itself)."},
+    {"publish", "SRCDIR OUTDIR [--exe-version V --exe-url URL]", 2, 6,
+     "From the plain list sources in SRCDIR (ServerSettings.txt, MoviesSettings.txt, the\n"
+     "category files it names and SearchSettings.txt, each an XML text with its VERSION)\n"
+     "writes the scrambled lists and a matching UpdateSettings.txt into OUTDIR, ready for any\n"
+     "static HTTP server. --exe-version and --exe-url together add an EXE_UPDATE entry."},
 };
 
 void PrintUsage(std::FILE* pOut)
@@ -278,6 +298,37 @@ int RunCheckUpdates(char** ppArguments)
     return std::fflush(stdout) == 0 ? EXIT_DONE : Fail("cannot write to standard output");
 }
 
+// publish SRCDIR OUTDIR [--exe-version V --exe-url URL], the options in any order.
+int RunPublishCommand(char** ppArguments, int nArguments)
+{
+    const char* pszExeVersion = nullptr;
+    const char* pszExeUrl = nullptr;
+    for (int i = 2; i < nArguments; i += 2)
+    {
+        const bool bVersion = std::strcmp(ppArguments[i], "--exe-version") == 0;
+        const bool bUrl = std::strcmp(ppArguments[i], "--exe-url") == 0;
+        if ((!bVersion && !bUrl) || i + 1 >= nArguments || ppArguments[i + 1][0] == '\0')
+        {
+            std::fprintf(stderr,
+                         "Usage: %s publish SRCDIR OUTDIR [--exe-version V --exe-url URL]\n",
+                         TOOL_NAME);
+            return EXIT_USAGE;
+        }
+        (bVersion ? pszExeVersion : pszExeUrl) = ppArguments[i + 1];
+    }
+    if ((pszExeVersion == nullptr) != (pszExeUrl == nullptr))
+    {
+        std::fprintf(stderr, "%s: --exe-version and --exe-url go together\n", TOOL_NAME);
+        return EXIT_USAGE;
+    }
+    if (ppArguments[0][0] == '\0' || ppArguments[1][0] == '\0')
+    {
+        std::fprintf(stderr, "%s: an empty path is not allowed\n", TOOL_NAME);
+        return EXIT_USAGE;
+    }
+    return RunPublish(ppArguments[0], ppArguments[1], pszExeVersion, pszExeUrl);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -319,6 +370,10 @@ int main(int argc, char** argv)
                      pCommand->pszArguments);
         return EXIT_USAGE;
     }
+    if (std::strcmp(pCommand->pszName, "publish") == 0)
+        return RunPublishCommand(ppArguments, nArguments);
+    if (std::strcmp(pCommand->pszName, "query") == 0)
+        return RunQuery(ppArguments[0], ppArguments[1], ppArguments[2]);
     // Every argument is a non-empty path.
     for (int i = 0; i < nArguments; ++i)
         if (ppArguments[i][0] == '\0')
@@ -333,5 +388,9 @@ int main(int argc, char** argv)
         return RunUnscramble(ppArguments, nArguments);
     if (std::strcmp(pCommand->pszName, "servers") == 0)
         return RunServers(ppArguments);
+    if (std::strcmp(pCommand->pszName, "show") == 0)
+        return RunShow(ppArguments[0]);
+    if (std::strcmp(pCommand->pszName, "engines") == 0)
+        return RunEngines(ppArguments[0]);
     return RunCheckUpdates(ppArguments);
 }

@@ -5,6 +5,8 @@
 
 // Name of the server list in a res folder.
 inline constexpr const char* SERVER_SETTINGS_FILE = "ServerSettings.txt";
+// Name of the update description on every server; the server walks test it.
+inline constexpr const char* UPDATE_SETTINGS_FILE = "UpdateSettings.txt";
 
 // Reads a decoded server list: appends the non-empty URL children of the root in document
 // order and answers the last VERSION child's value in strVersion (and in *pbHasVersion whether

@@ -6,6 +6,8 @@
 #include "platform/ProgramOutput.h"
 #include "platform/UserFolders.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -26,13 +28,36 @@ bool IsText(const CMyString& strValue, const char* pszText)
     return strValue.IsEqual(CMyString(pszText));
 }
 
-// An icon URL as one file name: each of \ / : . , ? < > ] [ } { becomes "_".
+// Longest flattened name kept as it is, and how much of a longer one is kept before its hash:
+// file systems refuse names over 255 bytes, and icon URLs with query strings get long.
+constexpr uint32_t kMaxIconNameLength = 120;
+constexpr uint32_t kKeptIconNameLength = 100;
+
+// An icon URL as one file name: each of \ / : . , ? < > ] [ } { becomes "_". A name longer than
+// kMaxIconNameLength keeps its start (not cut inside a UTF-8 character) followed by "_" and the
+// 64-bit FNV-1a hash of the whole URL, so different URLs still give different names.
 CMyString FlattenIconUrl(const CMyString& strUrl)
 {
     CMyString strName(strUrl);
     for (const char* pszCharacter : {"\\", "/", ":", ".", ",", "?", "<", ">", "]", "[", "}", "{"})
         strName.Replace(pszCharacter, "_");
-    return strName;
+    if (strName.GetLength() <= kMaxIconNameLength)
+        return strName;
+
+    uint64_t uHash = 0xcbf29ce484222325ull;
+    for (uint32_t i = 0; i < strUrl.GetLength(); ++i)
+    {
+        uHash ^= static_cast<unsigned char>(strUrl.GetBuffer()[i]);
+        uHash *= 0x100000001b3ull;
+    }
+    uint32_t uKept = kKeptIconNameLength;
+    while (uKept > 0 && (static_cast<unsigned char>(strName.GetBuffer()[uKept]) & 0xC0) == 0x80)
+        --uKept;
+    CMyString strShort(strName.GetBuffer(), uKept);
+    char szHash[24];
+    std::snprintf(szHash, sizeof szHash, "_%016llx", static_cast<unsigned long long>(uHash));
+    strShort += szHash;
+    return strShort;
 }
 
 // The first word of a desktop entry's Exec line: the program, with the quoting of desktop

@@ -1,1 +1,309 @@
 #include "directory/StationDirectory.h"
+
+#include "config/FileHandler.h"
+#include "config/ServerList.h"
+#include "config/Settings.h"
+#include "net/MyDownload.h"
+#include "platform/TemporaryFile.h"
+#include "platform/WindowMessage.h"
+#include "text/MyXmlDom.h"
+
+#include <sys/stat.h>
+
+namespace
+{
+
+// Element names, made once: a large directory looks them up several times per station.
+const CMyString& ElementName(int nElement)
+{
+    static const CMyString s_names[] = {"MENU", "MENU_ITEM", "CAPTION", "ICON_URL", "URL"};
+    return s_names[nElement];
+}
+enum
+{
+    ELEMENT_MENU,
+    ELEMENT_MENU_ITEM,
+    ELEMENT_CAPTION,
+    ELEMENT_ICON_URL,
+    ELEMENT_URL
+};
+
+bool IsNamed(const CXmlNode* pNode, const char* pszName)
+{
+    return pNode->GetName().IsEqualNoCase(CMyString(pszName));
+}
+
+bool IsNamed(const CXmlNode* pNode, int nElement)
+{
+    return pNode->GetName().IsEqualNoCase(ElementName(nElement));
+}
+
+CMyString LowerCase(const CMyString& strText)
+{
+    CMyString strLower(strText);
+    strLower.MakeLower();
+    return strLower;
+}
+
+// Reads a scrambled settings file of the res folder and parses it; false when either fails or
+// the text has no root.
+bool LoadSettingsFile(const CMyString& strResFolder, const CMyString& strFileName, CMyXmlDom& dom)
+{
+    CMyString strPath(strResFolder);
+    strPath.AppendPath(strFileName);
+    CMyString strText;
+    if (!CFileHandler().ReadScrambledFile(strPath, strText))
+        return false;
+    return dom.LoadXml(strText) && dom.GetRoot() != nullptr;
+}
+
+// Fetches the URL and writes exactly its body to the file, whole or not at all.
+bool DownloadToFile(const CMyString& strUrl, const CMyString& strFilePath)
+{
+    // A name that is still relative (no server was found) cannot be fetched; asking the network
+    // for it would only wait for a host lookup to fail.
+    if (strUrl.Find("://") == MY_NOT_FOUND)
+        return false;
+    CMyDownload download;
+    download.SetReload(true);
+    if (!download.DownloadToBuffer(strUrl) || download.GetBuffer().GetUsed() == 0)
+        return false;
+    CTemporaryFile temporary(strFilePath);
+    if (!temporary.IsOpen())
+        return false;
+    const CMyBuffer& buffer = download.GetBuffer();
+    return WriteAllBytes(temporary.GetDescriptor(), buffer.GetData(), buffer.GetUsed()) &&
+           temporary.Commit(true);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CMemoryStationTree
+
+HTREEITEM CMemoryStationTree::InsertItem(HTREEITEM hParent, const CMyString& strText,
+                                         uint32_t uItemData)
+{
+    SNode node;
+    node.hParent = hParent;
+    node.strText = strText;
+    node.uItemData = uItemData;
+    m_nodes.push_back(std::move(node));
+    return static_cast<HTREEITEM>(m_nodes.size());
+}
+
+CMemoryStationTree::SNode* CMemoryStationTree::FindNode(HTREEITEM hItem)
+{
+    if (hItem == TREE_ROOT || hItem > m_nodes.size())
+        return nullptr;
+    return &m_nodes[hItem - 1];
+}
+
+const CMemoryStationTree::SNode* CMemoryStationTree::GetNode(HTREEITEM hItem) const
+{
+    if (hItem == TREE_ROOT || hItem > m_nodes.size())
+        return nullptr;
+    return &m_nodes[hItem - 1];
+}
+
+void CMemoryStationTree::SetItemImage(HTREEITEM hItem, int32_t nImage, int32_t nSelectedImage)
+{
+    if (SNode* pNode = FindNode(hItem))
+    {
+        pNode->nImage = nImage;
+        pNode->nSelectedImage = nSelectedImage;
+    }
+}
+
+void CMemoryStationTree::Expand(HTREEITEM hItem)
+{
+    if (SNode* pNode = FindNode(hItem))
+        pNode->bExpanded = true;
+}
+
+int32_t CMemoryStationTree::AddIcon(const CMyString& strIconFile)
+{
+    if (strIconFile.IsEmpty())
+        return -1;
+    struct stat info = {};
+    if (::stat(strIconFile.GetBuffer(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+        return -1;
+    m_icons.emplace_back(strIconFile.GetBuffer());
+    return static_cast<int32_t>(m_icons.size() - 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// CStationDirectory
+
+CStationDirectory::CStationDirectory(CStationTreeSink& tree)
+    : m_tree(tree), m_pIconReceiver(&m_defaultReceiver),
+      m_uFileMessage(RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE))
+{
+}
+
+CStationDirectory::~CStationDirectory()
+{
+    RemoveAll();
+}
+
+void CStationDirectory::RemoveAll()
+{
+    m_arrItems.RemoveAll();
+    m_uItemCount = 0;
+}
+
+CStationItem* CStationDirectory::GetItem(uint32_t uIndex) const
+{
+    return static_cast<CStationItem*>(m_arrItems.GetAtOrNull(uIndex));
+}
+
+bool CStationDirectory::IsPlainFileName(const CMyString& strFileName)
+{
+    return !strFileName.IsEmpty() && strFileName.Find('/') == MY_NOT_FOUND &&
+           strFileName.Find('\\') == MY_NOT_FOUND && strFileName.Find("..") == MY_NOT_FOUND;
+}
+
+void CStationDirectory::FindServer()
+{
+    if (!m_strServerUrl.IsEmpty())
+        return;
+    CArrayString arrServers;
+    Settings().GetServers(arrServers);
+    m_strServerUrl = SelectServer(arrServers, UPDATE_SETTINGS_FILE);
+}
+
+bool CStationDirectory::LoadMoviesSettings(const CMyString& strResFolder)
+{
+    CMyXmlDom dom;
+    if (!LoadSettingsFile(strResFolder, MOVIES_SETTINGS_FILE, dom))
+        return false;
+    const CXmlNode* pRoot = dom.GetRoot();
+    if (m_bRecordVersions && pRoot->FindChild("VERSION") != nullptr)
+        Settings().SetMoviesSettingsVersion(pRoot->GetChildValue("VERSION"));
+
+    if (const CXmlNode* pMovies = pRoot->FindChild("MOVIES"))
+    {
+        for (int32_t nChild = 0; nChild < pMovies->GetChildCount(); ++nChild)
+        {
+            const CXmlNode* pEntry = pMovies->GetChild(nChild);
+            if (IsNamed(pEntry, "ICON"))
+                m_nStationImage = LoadIcon(pEntry->GetValue());
+            else if (IsNamed(pEntry, "FOLDER_ICON"))
+                m_nFolderImage = LoadIcon(pEntry->GetValue());
+            else if (IsNamed(pEntry, "CATEGORY") && pEntry->FindChild("NAME") != nullptr)
+            {
+                const CMyString strName = pEntry->GetChildValue("NAME");
+                const HTREEITEM hCategory = m_tree.InsertItem(TREE_ROOT, strName, m_uItemCount);
+                CMyString strIconPath;
+                if (pEntry->FindChild("ICON") != nullptr)
+                {
+                    CMyString strIconUrl(m_strServerUrl);
+                    strIconUrl.AppendPath(pEntry->GetChildValue("ICON"));
+                    strIconPath = CacheIcon(strIconUrl);
+                }
+                AddRecord(STATION_ITEM_FOLDER, strName, FOLDER_URL, CMyString(), strIconPath,
+                          hCategory);
+                if (pEntry->FindChild("FILE_NAME") != nullptr)
+                {
+                    LoadCategoryFile(strResFolder, pEntry->GetChildValue("FILE_NAME"), hCategory);
+                    m_tree.Expand(hCategory);
+                }
+            }
+        }
+    }
+    m_tree.ScrollToTop();
+    return true;
+}
+
+void CStationDirectory::LoadCategoryFile(const CMyString& strResFolder,
+                                         const CMyString& strFileName, HTREEITEM hCategory)
+{
+    // The name comes from a downloaded list: it may only name a file of the res folder itself.
+    if (!IsPlainFileName(strFileName))
+        return;
+    CMyXmlDom dom;
+    if (!LoadSettingsFile(strResFolder, strFileName, dom))
+        return;
+    const CXmlNode* pRoot = dom.GetRoot();
+    if (m_bRecordVersions && pRoot->FindChild("VERSION") != nullptr)
+        Settings().SetFileVersion(strFileName, pRoot->GetChildValue("VERSION"));
+    if (const CXmlNode* pMenu = pRoot->FindChild("MENU"))
+        LoadMenu(pMenu, hCategory, pMenu->GetChildValue("CAPTION"));
+}
+
+void CStationDirectory::LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const CMyString& strPath)
+{
+    for (int32_t nChild = 0; nChild < pMenu->GetChildCount(); ++nChild)
+    {
+        const CXmlNode* pEntry = pMenu->GetChild(nChild);
+        const bool bStation = IsNamed(pEntry, ELEMENT_MENU_ITEM);
+        if (!bStation && !IsNamed(pEntry, ELEMENT_MENU))
+            continue;
+        const CMyString strCaption = pEntry->GetChildValue(ElementName(ELEMENT_CAPTION));
+        if (strCaption.IsEmpty())
+            continue;
+
+        const HTREEITEM hItem = m_tree.InsertItem(hParent, strCaption, m_uItemCount);
+        CMyString strIconPath;
+        if (m_bFetchIcons)
+            strIconPath = CacheIcon(pEntry->GetChildValue(ElementName(ELEMENT_ICON_URL)));
+        CMyString strItemPath(strPath);
+        strItemPath.AppendPath(strCaption);
+        if (bStation)
+        {
+            AddRecord(STATION_ITEM_STATION, strCaption,
+                      pEntry->GetChildValue(ElementName(ELEMENT_URL)), strItemPath, strIconPath,
+                      hItem);
+        }
+        else
+        {
+            m_tree.SetItemImage(hItem, m_nFolderImage, m_nFolderImage);
+            AddRecord(STATION_ITEM_FOLDER, strCaption, FOLDER_URL, CMyString(), strIconPath, hItem);
+            LoadMenu(pEntry, hItem, strItemPath);
+        }
+    }
+}
+
+void CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption,
+                                  const CMyString& strUrl, const CMyString& strPath,
+                                  const CMyString& strIconPath, HTREEITEM hItem)
+{
+    CStationItem* pItem = new CStationItem;
+    pItem->m_nType = nType;
+    pItem->m_strIconPath = strIconPath;
+    pItem->m_strPath = strPath;
+    pItem->m_strUrl = strUrl;
+    pItem->m_strSearchName = LowerCase(strCaption);
+    pItem->m_hItem = hItem;
+    m_arrItems.Add(pItem);
+    m_uItemCount = m_arrItems.GetCount();
+}
+
+int32_t CStationDirectory::LoadIcon(const CMyString& strName)
+{
+    if (!m_bFetchIcons || strName.IsEmpty())
+        return -1;
+    CMyString strUrl(m_strServerUrl);
+    strUrl.AppendPath(strName);
+    CMyString strFilePath = Settings().GetIconFilePath(strUrl);
+    if (!CFileHandler().FileExists(strFilePath) && !DownloadToFile(strUrl, strFilePath))
+        strFilePath.Empty();
+    return m_tree.AddIcon(strFilePath);
+}
+
+CMyString CStationDirectory::CacheIcon(const CMyString& strUrl)
+{
+    if (!m_bFetchIcons || strUrl.IsEmpty())
+        return CMyString();
+    const CMyString strFilePath = Settings().GetCacheIconPath(strUrl);
+    if (CFileHandler().FileExists(strFilePath) || m_pIconReceiver.isNull() ||
+        strUrl.Find("://") == MY_NOT_FOUND)
+        return strFilePath;
+    // Many items share an icon: its download starts once.
+    if (!m_startedIcons.insert(strFilePath.GetBuffer()).second)
+        return strFilePath;
+    // The job deletes itself when it ends; nobody waits for it.
+    CMyDownload* pDownload = new CMyDownload;
+    pDownload->StartFileDownload(strUrl, strFilePath, m_pIconReceiver.data(), m_uFileMessage, 0);
+    return strFilePath;
+}

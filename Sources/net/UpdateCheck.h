@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/ServerList.h"
 #include "net/MyBuffer.h"
 #include "text/ArrayString.h"
 #include "text/MyString.h"
@@ -8,9 +9,6 @@
 
 #include <cstdint>
 #include <memory>
-
-// The name of the update description on every server.
-inline constexpr const char* UPDATE_SETTINGS_FILE = "UpdateSettings.txt";
 
 // Flags of the silent check.
 inline constexpr uint32_t UPDATE_LISTS_NEWER = 1;

@@ -103,6 +103,15 @@ TEST_F(SettingsTest, DataFolderAndIconPaths)
     EXPECT_EQ(Text(m_settings.GetCacheIconPath("http://server/i/c.gif")),
               res + "CacheIcons/http___server_i_c_gif.gif");
     EXPECT_TRUE(std::filesystem::is_directory(res + "CacheIcons"));
+
+    // Long URLs keep a short name that still tells them apart.
+    const std::string base = "http://img.example.net/" + std::string(300, 'a');
+    const std::string first = Text(m_settings.GetCacheIconPath(CMyString((base + "1").c_str())));
+    const std::string second = Text(m_settings.GetCacheIconPath(CMyString((base + "2").c_str())));
+    const std::string name = std::filesystem::path(first).filename().string();
+    EXPECT_EQ(name.size(), 100u + 17u + 4u);
+    EXPECT_EQ(name.substr(0, 23), "http___img_example_net_");
+    EXPECT_NE(first, second);
 }
 
 TEST_F(SettingsTest, DefaultBrowserFromTheDesktopEntry)

@@ -1,1 +1,304 @@
+#include "directory/StationDirectory.h"
+
+#include "ListServer.h"
+#include "TestSupport.h"
+#include "config/FileHandler.h"
+#include "config/Settings.h"
+#include "net/MyDownload.h"
+#include "platform/WindowMessage.h"
+
 #include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+namespace
+{
+
+std::string Text(const CMyString& str)
+{
+    return str.IsEmpty() ? std::string() : str.GetBuffer();
+}
+
+// An icon server on 127.0.0.1 that counts the requests for each path.
+class CIconServer
+{
+public:
+    explicit CIconServer(std::map<std::string, std::string> files) : m_files(std::move(files))
+    {
+        m_server.Get(R"(/(.*))",
+                     [this](const httplib::Request& request, httplib::Response& response)
+                     {
+                         const std::lock_guard<std::mutex> lock(m_mutex);
+                         ++m_requests[request.matches[1]];
+                         const auto found = m_files.find(request.matches[1]);
+                         if (found == m_files.end())
+                             response.status = 404;
+                         else
+                             response.set_content(found->second, "image/gif");
+                     });
+        m_nPort = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::yield();
+    }
+    ~CIconServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/"; }
+    std::map<std::string, int> Requests()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    std::map<std::string, std::string> m_files;
+    std::map<std::string, int> m_requests;
+    std::mutex m_mutex;
+    httplib::Server m_server;
+    int m_nPort = 0;
+    std::thread m_thread;
+};
+
+// Stands in for the tree view's window: counts the reports of finished icon downloads.
+class CDownloadReceiver : public QObject
+{
+public:
+    bool event(QEvent* pEvent) override
+    {
+        if (CWindowMessageEvent::FromEvent(pEvent) == nullptr)
+            return QObject::event(pEvent);
+        ++m_nReports;
+        return true;
+    }
+    std::atomic<int> m_nReports{0};
+};
+
+class StationDirectoryTest : public ScratchHome
+{
+protected:
+    void SetUp() override
+    {
+        ScratchHome::SetUp();
+        // Background downloads report through the application's event loop.
+        TestApplication();
+        m_strRes = Text(Settings().GetResFolder());
+    }
+    void WriteList(const std::string& strName, const std::string& strText) const
+    {
+        std::ofstream(m_strRes + strName, std::ios::binary) << CFileHandler::Scramble(strText);
+    }
+    bool Load(bool bIcons = false)
+    {
+        m_directory.SetFetchIcons(bIcons);
+        return m_directory.LoadMoviesSettings(CMyString(m_strRes.c_str()));
+    }
+    const CMemoryStationTree::SNode& Node(uint32_t uIndex) const
+    {
+        return *m_tree.GetNode(m_directory.GetItem(uIndex)->m_hItem);
+    }
+
+    std::string m_strRes;
+    CMemoryStationTree m_tree;
+    CStationDirectory m_directory{m_tree};
+};
+
+const char* const kNewsFile = "<CAT><VERSION>3.1</VERSION><MENU><CAPTION>News</CAPTION>"
+                              "<MENU_ITEM><CAPTION>BBC</CAPTION><URL>http://bbc/</URL></MENU_ITEM>"
+                              "<MENU><CAPTION>World</CAPTION>"
+                              "<menu_item><caption>CNN</caption><url>http://cnn/</url></menu_item>"
+                              "<MENU><CAPTION>Deep</CAPTION><MENU_ITEM><CAPTION>X</CAPTION>"
+                              "<CAPTION>Y</CAPTION><URL>u</URL></MENU_ITEM></MENU></MENU>"
+                              "<MENU><URL>lost</URL><MENU_ITEM><CAPTION>Lost</CAPTION></MENU_ITEM>"
+                              "</MENU><MENU_ITEM><URL>no caption</URL></MENU_ITEM>"
+                              "<MENU_ITEM><CAPTION></CAPTION></MENU_ITEM><OTHER/>"
+                              "<MENU_ITEM><CAPTION>Silent</CAPTION></MENU_ITEM></MENU></CAT>";
+
+TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
+{
+    WriteList("MoviesSettings.txt",
+              "<M><VERSION>1.2.3</VERSION><movies><CATEGORY><FILE_NAME>news.txt</FILE_NAME>"
+              "</CATEGORY><category><name>News &amp; More</name><file_name>news.txt</file_name>"
+              "</category><OTHER/><CATEGORY><NAME>Sport</NAME></CATEGORY></movies></M>");
+    WriteList("news.txt", kNewsFile);
+    ASSERT_TRUE(Load());
+
+    struct SExpected
+    {
+        const char* pszCaption;
+        int nParent;
+        int32_t nType;
+        const char* pszPath;
+        const char* pszUrl;
+    };
+    const SExpected expected[] = {
+        {"News & More", -1, 0, "", "Folder"}, {"BBC", 0, 1, "News/BBC", "http://bbc/"},
+        {"World", 0, 0, "", "Folder"},        {"CNN", 2, 1, "News/World/CNN", "http://cnn/"},
+        {"Deep", 2, 0, "", "Folder"},         {"Y", 4, 1, "News/World/Deep/Y", "u"},
+        {"Silent", 0, 1, "News/Silent", ""},  {"Sport", -1, 0, "", "Folder"}};
+    ASSERT_EQ(m_directory.GetCount(), std::size(expected));
+    ASSERT_EQ(m_tree.GetCount(), std::size(expected));
+    for (uint32_t i = 0; i < std::size(expected); ++i)
+    {
+        SCOPED_TRACE(i);
+        const CStationItem* pItem = m_directory.GetItem(i);
+        const CMemoryStationTree::SNode& node = Node(i);
+        const CMemoryStationTree::SNode* pParent = m_tree.GetNode(node.hParent);
+        EXPECT_EQ(node.uItemData, i);
+        EXPECT_EQ(Text(node.strText), expected[i].pszCaption);
+        EXPECT_EQ(pParent != nullptr ? static_cast<int>(pParent->uItemData) : -1,
+                  expected[i].nParent);
+        EXPECT_EQ(pItem->m_nType, expected[i].nType);
+        EXPECT_EQ(Text(pItem->m_strPath), expected[i].pszPath);
+        EXPECT_EQ(Text(pItem->m_strUrl), expected[i].pszUrl);
+        EXPECT_TRUE(pItem->m_strIconPath.IsEmpty());
+    }
+    EXPECT_EQ(Text(m_directory.GetItem(0)->m_strSearchName), "news & more");
+    EXPECT_TRUE(Node(0).bExpanded);
+    EXPECT_FALSE(Node(7).bExpanded); // no category file
+    EXPECT_TRUE(m_tree.IsScrolledToTop());
+    EXPECT_EQ(Text(Settings().GetMoviesSettingsVersion()), "1.2.3");
+    EXPECT_EQ(Text(Settings().GetFileVersion("news.txt")), "3.1");
+}
+
+TEST_F(StationDirectoryTest, BadCategoryFilesLeaveTheirCategoryEmpty)
+{
+    WriteList("MoviesSettings.txt",
+              "<M><VERSION>9</VERSION><MOVIES>"
+              "<CATEGORY><NAME>Missing</NAME><FILE_NAME>missing.txt</FILE_NAME></CATEGORY>"
+              "<CATEGORY><NAME>Broken</NAME><FILE_NAME>broken.txt</FILE_NAME></CATEGORY>"
+              "<CATEGORY><NAME>NoMenu</NAME><FILE_NAME>nomenu.txt</FILE_NAME></CATEGORY>"
+              "<CATEGORY><NAME>Up</NAME><FILE_NAME>../outside.txt</FILE_NAME></CATEGORY>"
+              "<CATEGORY><NAME>Abs</NAME><FILE_NAME>" +
+                  m_strRes +
+                  "news.txt</FILE_NAME></CATEGORY>"
+                  "<CATEGORY><NAME>Sub</NAME><FILE_NAME>sub/news.txt</FILE_NAME></CATEGORY>"
+                  "<CATEGORY><NAME>Good</NAME><FILE_NAME>news.txt</FILE_NAME></CATEGORY>"
+                  "</MOVIES></M>");
+    WriteList("broken.txt", "<CAT><MENU><CAPTION>x</CAPTION><MENU_ITEM>");
+    WriteList("nomenu.txt", "<CAT><VERSION>2</VERSION></CAT>");
+    WriteList("news.txt", kNewsFile);
+    Write("data/ORVANTA/outside.txt", CFileHandler::Scramble(kNewsFile));
+    std::filesystem::create_directories(m_strRes + "sub");
+    WriteList("sub/news.txt", kNewsFile);
+    m_directory.SetRecordVersions(false);
+    ASSERT_TRUE(Load());
+
+    // Six empty categories, then the good one with its seven items.
+    ASSERT_EQ(m_directory.GetCount(), 6u + 1u + 6u);
+    for (uint32_t i = 0; i < 6; ++i)
+        EXPECT_EQ(Node(i + 1).hParent, TREE_ROOT) << i;
+    EXPECT_EQ(Text(Node(6).strText), "Good");
+    EXPECT_EQ(Text(m_directory.GetItem(9)->m_strPath), "News/World/CNN");
+    EXPECT_TRUE(Settings().GetMoviesSettingsVersion().IsEmpty());
+    EXPECT_TRUE(Settings().GetFileVersion("news.txt").IsEmpty());
+}
+
+TEST_F(StationDirectoryTest, UnreadableMoviesSettingsLoadNothing)
+{
+    EXPECT_FALSE(Load());
+    WriteList("MoviesSettings.txt", "<M><MOVIES><CATEGORY><NAME>a</NAME>");
+    EXPECT_FALSE(Load());
+    WriteList("MoviesSettings.txt", "<M><CATEGORY><NAME>outside MOVIES</NAME></CATEGORY></M>");
+    EXPECT_TRUE(Load());
+    EXPECT_EQ(m_directory.GetCount(), 0u);
+    EXPECT_EQ(m_tree.GetCount(), 0u);
+}
+
+TEST_F(StationDirectoryTest, IconsAreDownloadedOnceAndCached)
+{
+    CIconServer server({{"icons/station.gif", "GIF89a-station"},
+                        {"icons/category.gif", "GIF89a-category"},
+                        {"small/a.gif", "GIF89a-a"},
+                        {"small/b.gif", "GIF89a-b"}});
+    const std::string strSmall = server.Url() + "small/";
+    WriteList("MoviesSettings.txt", "<M><MOVIES><ICON>icons/station.gif</ICON>"
+                                    "<FOLDER_ICON>icons/missing.gif</FOLDER_ICON>"
+                                    "<CATEGORY><NAME>Cat</NAME><ICON>icons/category.gif</ICON>"
+                                    "<FILE_NAME>cat.txt</FILE_NAME></CATEGORY></MOVIES></M>");
+    WriteList("cat.txt", "<C><MENU><CAPTION>Top</CAPTION>"
+                         "<MENU><CAPTION>Menu</CAPTION><ICON_URL>" +
+                             strSmall +
+                             "a.gif</ICON_URL>"
+                             "<MENU_ITEM><CAPTION>One</CAPTION><ICON_URL>" +
+                             strSmall +
+                             "b.gif</ICON_URL></MENU_ITEM>"
+                             "<MENU_ITEM><CAPTION>Two</CAPTION><ICON_URL>" +
+                             strSmall +
+                             "b.gif</ICON_URL></MENU_ITEM>"
+                             "<MENU_ITEM><CAPTION>Three</CAPTION></MENU_ITEM>"
+                             "</MENU></MENU></C>");
+
+    for (int nRound = 0; nRound < 2; ++nRound)
+    {
+        SCOPED_TRACE(nRound);
+        CDownloadReceiver receiver;
+        CMemoryStationTree tree;
+        CStationDirectory directory(tree);
+        directory.SetServerUrl(CMyString(server.Url().c_str()));
+        directory.SetIconReceiver(&receiver);
+        ASSERT_TRUE(directory.LoadMoviesSettings(CMyString(m_strRes.c_str())));
+        ASSERT_EQ(directory.GetCount(), 5u);
+
+        // The station icon is in the image list; the folder icon could not be fetched.
+        EXPECT_EQ(directory.GetStationImage(), 0);
+        EXPECT_EQ(directory.GetFolderImage(), -1);
+        ASSERT_EQ(tree.GetIcons().size(), 1u);
+        const CMyString strIconFile =
+            Settings().GetIconFilePath(CMyString((server.Url() + "icons/station.gif").c_str()));
+        EXPECT_EQ(tree.GetIcons()[0], Text(strIconFile));
+        EXPECT_EQ(Read(Text(strIconFile).substr(m_strRoot.size())), "GIF89a-station");
+        EXPECT_EQ(tree.GetNode(directory.GetItem(1)->m_hItem)->nImage, -1);
+
+        EXPECT_EQ(Text(directory.GetItem(0)->m_strIconPath),
+                  Text(Settings().GetCacheIconPath(
+                      CMyString((server.Url() + "icons/category.gif").c_str()))));
+        EXPECT_EQ(directory.GetItem(2)->m_strIconPath.Compare(directory.GetItem(3)->m_strIconPath),
+                  0);
+        EXPECT_TRUE(directory.GetItem(4)->m_strIconPath.IsEmpty());
+
+        // Three small icons are fetched in the background on the first round only.
+        EXPECT_TRUE(PumpEventsUntil([&] { return receiver.m_nReports == (nRound == 0 ? 3 : 0); },
+                                    nRound == 0 ? 20 : 1));
+        for (uint32_t i : {0u, 1u, 2u})
+            EXPECT_TRUE(std::filesystem::exists(Text(directory.GetItem(i)->m_strIconPath)));
+    }
+    const std::map<std::string, int> expected = {{"icons/station.gif", 1},
+                                                 {"icons/missing.gif", 2},
+                                                 {"icons/category.gif", 1},
+                                                 {"small/a.gif", 1},
+                                                 {"small/b.gif", 1}};
+    EXPECT_EQ(server.Requests(), expected);
+}
+
+TEST_F(StationDirectoryTest, WithoutServerRelativeIconsFailQuietly)
+{
+    WriteList("MoviesSettings.txt", "<M><MOVIES><ICON>station.gif</ICON><CATEGORY><NAME>C</NAME>"
+                                    "<ICON>c.gif</ICON></CATEGORY></MOVIES></M>");
+    ASSERT_TRUE(Load(true));
+    EXPECT_EQ(m_directory.GetStationImage(), -1);
+    ASSERT_EQ(m_directory.GetCount(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(Text(m_directory.GetItem(0)->m_strIconPath)));
+}
+
+TEST_F(StationDirectoryTest, FindServerTakesTheFirstServerThatAnswers)
+{
+    CLocalSocket refused(-1);
+    CListServer server({});
+    WriteList("ServerSettings.txt",
+              "<S><URL>" + refused.Url() + "</URL><URL>" + server.Url() + "</URL></S>");
+    m_directory.FindServer();
+    EXPECT_EQ(Text(m_directory.GetServerUrl()), server.Url());
+
+    m_directory.SetServerUrl("http://kept/");
+    m_directory.FindServer();
+    EXPECT_EQ(Text(m_directory.GetServerUrl()), "http://kept/");
+}
+
+} // namespace

@@ -1,1 +1,175 @@
-#include <gtest/gtest.h>
+#include "ListServer.h"
+#include "TestSupport.h"
+
+#include "config/FileHandler.h"
+#include "config/Settings.h"
+#include "shell/SearchEngines.h"
+#include "text/MyXmlDom.h"
+
+#include <fstream>
+#include <string>
+
+namespace
+{
+
+std::string Text(const CMyString& strText)
+{
+    return strText.IsEmpty() ? std::string() : std::string(strText.GetBuffer());
+}
+
+CSearchEngine Engine(const char* pszPrefix, const char* pszTerm, const char* pszEmptyUrl = "")
+{
+    CSearchEngine engine;
+    engine.m_strPrefix = pszPrefix;
+    engine.m_strTermToReplace = pszTerm;
+    engine.m_strEmptySearchUrl = pszEmptyUrl;
+    return engine;
+}
+
+std::string SettingsText(const std::string& strEntries, const std::string& strVersion = "3.1")
+{
+    return "<SEARCH><VERSION>" + strVersion + "</VERSION><LIST_OF_SEARCH_ENGINES>" + strEntries +
+           "</LIST_OF_SEARCH_ENGINES></SEARCH>";
+}
+
+} // namespace
+
+TEST(SearchEngineQuery, BuildsAddressesFromTemplateAndText)
+{
+    const CSearchEngine twice = Engine("q=TERM&x=TERM", "TERM");
+    EXPECT_EQ(Text(twice.BuildQuery("a b")), "q=a+b&x=a+b");
+    EXPECT_EQ(Text(twice.BuildQuery("C++")), "q=C%2B%2B&x=C%2B%2B");
+    EXPECT_EQ(Text(twice.BuildQuery("ab.c")), "q=ab%2Ec&x=ab%2Ec");
+
+    // No template: the encoded text alone. No or an absent placeholder: the template unchanged.
+    EXPECT_EQ(Text(Engine("", "TERM").BuildQuery("a b")), "a+b");
+    EXPECT_EQ(Text(Engine("http://s/?q=", "").BuildQuery("a")), "http://s/?q=");
+    EXPECT_EQ(Text(Engine("http://s/?q=X", "TERM").BuildQuery("a")), "http://s/?q=X");
+
+    // An empty text opens the engine's empty-search address, or nothing.
+    EXPECT_EQ(Text(Engine("q=TERM", "TERM", "http://home/").BuildQuery("")), "http://home/");
+    EXPECT_TRUE(Engine("q=TERM", "TERM").BuildQuery("").IsEmpty());
+}
+
+TEST(SearchEngineQuery, EncodesInTheEnginesCharacterSet)
+{
+    CSearchEngine engine = Engine("q=TERM", "TERM");
+    const char* pszCyrillic = "\xD0\x9C\xD0\xB8\xD1\x80 1"; // "Мир 1" in UTF-8
+    EXPECT_EQ(Text(engine.BuildQuery(pszCyrillic)), "q=%D0%9C%D0%B8%D1%80+1");
+    engine.m_strInputCharset = "windows-1251";
+    EXPECT_EQ(Text(engine.BuildQuery(pszCyrillic)), "q=%CC%E8%F0+1");
+    engine.m_strInputCharset = "no-such-charset";
+    EXPECT_EQ(Text(engine.BuildQuery(pszCyrillic)), "q=%D0%9C%D0%B8%D1%80+1");
+    engine.m_strInputCharset = "UTF-16LE"; // its bytes hold NULs: stays UTF-8
+    EXPECT_EQ(Text(engine.BuildQuery("a")), "q=a");
+}
+
+TEST(SearchEngineList, NumbersEntriesAndSkipsEnginesWithoutChildren)
+{
+    CMyXmlDom dom;
+    ASSERT_TRUE(
+        dom.LoadXml(SettingsText("<search_engine><CAPTION>One</CAPTION><caption>Uno</caption>"
+                                 "<PREFIX>http://a/?q=%s&amp;l=1</PREFIX></search_engine>"
+                                 "<OTHER><CAPTION>x</CAPTION></OTHER>"
+                                 "<SEARCH_ENGINE></SEARCH_ENGINE>"
+                                 "<Separator>ignored</Separator>"
+                                 "<SEARCH_ENGINE><CAPTION>Two</CAPTION>"
+                                 "<INPUT_CHARSET>koi8-r</INPUT_CHARSET></SEARCH_ENGINE>")
+                        .c_str()));
+    CSearchEngines engines;
+    ASSERT_TRUE(engines.LoadEngines(dom.GetRoot()->FindChild("LIST_OF_SEARCH_ENGINES"),
+                                    EEngineLoad::Inspect));
+    ASSERT_EQ(engines.GetCount(), 3);
+    EXPECT_EQ(engines.GetEngine(0)->m_nId, 1);
+    EXPECT_EQ(Text(engines.GetEngine(0)->m_strCaption), "Uno");
+    EXPECT_EQ(Text(engines.GetEngine(0)->m_strPrefix), "http://a/?q=%s&l=1");
+    EXPECT_EQ(engines.GetEngine(1)->m_nId, 2);
+    EXPECT_EQ(engines.GetEngine(1)->m_bSeparator, 1);
+    EXPECT_EQ(engines.GetEngine(2)->m_nId, 3);
+    EXPECT_EQ(Text(engines.GetEngine(2)->m_strInputCharset), "koi8-r");
+    EXPECT_EQ(engines.GetEngine(3), nullptr);
+    EXPECT_EQ(engines.GetEngine(-1), nullptr);
+
+    // A list naming no entry leaves the loaded one; one whose entries all fail empties it.
+    ASSERT_TRUE(dom.LoadXml("<L><OTHER/></L>"));
+    EXPECT_FALSE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
+    EXPECT_EQ(engines.GetCount(), 3);
+    ASSERT_TRUE(dom.LoadXml("<L><SEARCH_ENGINE></SEARCH_ENGINE></L>"));
+    EXPECT_FALSE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
+    EXPECT_EQ(engines.GetCount(), 0);
+    EXPECT_FALSE(engines.LoadEngines(nullptr));
+}
+
+class SearchEngineSettingsFile : public ScratchHome
+{
+protected:
+    void WriteSettings(const std::string& strText)
+    {
+        CMyString strPath = Settings().GetResFolder();
+        strPath += SEARCH_SETTINGS_FILE;
+        std::ofstream(strPath.GetBuffer(), std::ios::binary) << CFileHandler::Scramble(strText);
+    }
+    bool Load(CSearchEngines& engines, EEngineLoad load = EEngineLoad::Program)
+    {
+        return LoadSearchSettings(Settings().GetResFolder(), engines, load);
+    }
+};
+
+TEST_F(SearchEngineSettingsFile, RecordsTheVersionOnlyWhenLoadingForTheProgram)
+{
+    WriteSettings(SettingsText("<SEARCH_ENGINE><CAPTION>A</CAPTION></SEARCH_ENGINE>", "7.2"));
+    CSearchEngines inspected;
+    EXPECT_TRUE(Load(inspected, EEngineLoad::Inspect));
+    EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
+    CSearchEngines engines;
+    EXPECT_TRUE(Load(engines));
+    EXPECT_EQ(engines.GetCount(), 1);
+    EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "7.2");
+}
+
+TEST_F(SearchEngineSettingsFile, MissingOrBrokenFileGivesAnEmptyList)
+{
+    CSearchEngines engines;
+    EXPECT_FALSE(Load(engines));
+    for (const char* pszText : {"<SEARCH><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE>",
+                                "<SEARCH><VERSION>1</VERSION></SEARCH>", "plain words"})
+    {
+        WriteSettings(pszText);
+        EXPECT_FALSE(Load(engines)) << pszText;
+        EXPECT_EQ(engines.GetCount(), 0) << pszText;
+    }
+}
+
+TEST_F(SearchEngineSettingsFile, FetchesAnIconOnceAndThenUsesTheStoredFile)
+{
+    const std::string strIconBytes("GIF89a\0\x01", 8);
+    std::string strIconUrl;
+    std::string strMissingUrl;
+    {
+        CListServer server({{"icon.gif", strIconBytes}});
+        strIconUrl = server.Url() + "icon.gif";
+        strMissingUrl = server.Url() + "missing.gif";
+        WriteSettings(SettingsText("<SEARCH_ENGINE><IMAGE_URL>" + strIconUrl +
+                                   "</IMAGE_URL></SEARCH_ENGINE><SEARCH_ENGINE><IMAGE_URL>" +
+                                   strMissingUrl + "</IMAGE_URL></SEARCH_ENGINE>"));
+        CSearchEngines engines;
+        ASSERT_TRUE(Load(engines));
+        EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath),
+                  Text(Settings().GetIconFilePath(strIconUrl.c_str())));
+        EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
+    }
+    const CMyString strIcon = Settings().GetIconFilePath(strIconUrl.c_str());
+    EXPECT_EQ(Read(strIcon.GetBuffer() + m_strRoot.size()), strIconBytes);
+    EXPECT_FALSE(CFileHandler().FileExists(Settings().GetIconFilePath(strMissingUrl.c_str())));
+
+    // The server is gone: the next start takes the stored icon without asking.
+    CSearchEngines engines;
+    ASSERT_TRUE(Load(engines));
+    EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath), Text(strIcon));
+    EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
+
+    // Inspecting keeps the address as written.
+    CSearchEngines inspected;
+    ASSERT_TRUE(Load(inspected, EEngineLoad::Inspect));
+    EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
+}

@@ -42,10 +42,10 @@ protected:
             "no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 " + Quote(ORVANTA_LISTS_TOOL);
         for (const std::string& strArgument : arguments)
             strCommand += " " + Quote(strArgument);
-        strCommand += " >" + Quote(Path("out")) + " 2>" + Quote(Path("err"));
+        strCommand += " >" + Quote(Path("tool.stdout")) + " 2>" + Quote(Path("tool.stderr"));
         const int nStatus = std::system(strCommand.c_str());
-        m_strOut = Read("out");
-        m_strErr = Read("err");
+        m_strOut = Read("tool.stdout");
+        m_strErr = Read("tool.stderr");
         return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
     }
 
@@ -112,6 +112,39 @@ TEST_F(ListsToolTest, CheckUpdatesReportsWhatIsNewer)
     EXPECT_EQ(Run({"check-updates", Path("res")}), 1);
 }
 
+TEST_F(ListsToolTest, PublishedListsShowAsTheProgramLoadsThem)
+{
+    Write("src/ServerSettings.txt", "<L><VERSION>1.0</VERSION><URL>http://s/</URL></L>");
+    Write("src/MoviesSettings.txt",
+          "<M><VERSION>2.0</VERSION><MOVIES><CATEGORY><NAME>News</NAME><FILE_NAME>News.txt"
+          "</FILE_NAME></CATEGORY></MOVIES></M>");
+    Write("src/News.txt", "<C><VERSION>3.0</VERSION><MENU><CAPTION>News</CAPTION><MENU>"
+                          "<CAPTION>World</CAPTION><MENU_ITEM><CAPTION>Tom &amp; Co</CAPTION>"
+                          "<URL>http://tv/1</URL></MENU_ITEM></MENU></MENU></C>");
+    Write("src/SearchSettings.txt",
+          "<S><VERSION>4.0</VERSION><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE><CAPTION>Web"
+          "</CAPTION><PREFIX>http://find/?q=TERM</PREFIX><SEARCH_TERM_TO_REPLACE>TERM"
+          "</SEARCH_TERM_TO_REPLACE></SEARCH_ENGINE></LIST_OF_SEARCH_ENGINES></S>");
+    ASSERT_EQ(Run({"publish", Path("src"), Path("published"), "--exe-version", "1.19", "--exe-url",
+                   "http://get/new"}),
+              0)
+        << m_strErr;
+    const std::string update = Read("published/UpdateSettings.txt");
+    for (const char* pszPart : {"<NAME>News.txt</NAME>", "<VERSION>3.0</VERSION>",
+                                "<VERSION>1.19</VERSION>", "<NAME>http://get/new</NAME>"})
+        EXPECT_NE(update.find(pszPart), std::string::npos) << pszPart;
+
+    ASSERT_EQ(Run({"show", Path("published")}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut, "0\t-1\t0\tNews\t\tFolder\n"
+                        "1\t0\t0\tWorld\t\tFolder\n"
+                        "2\t1\t1\tTom & Co\tNews/World/Tom & Co\thttp://tv/1\n");
+    ASSERT_EQ(Run({"engines", Path("published")}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut.substr(0, 6), "1\t0\tWe");
+    ASSERT_EQ(Run({"query", Path("published"), "1", "a b"}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut, "http://find/?q=a+b\n");
+    EXPECT_EQ(Run({"publish", Path("src"), Path("published2"), "--exe-version", "1.19"}), 2);
+}
+
 TEST_F(ListsToolTest, ErrorsAndUsage)
 {
     EXPECT_EQ(Run({"unscramble", Path("missing")}), 1);
@@ -130,7 +163,8 @@ TEST_F(ListsToolTest, ErrorsAndUsage)
     for (const char* pszHelp : {"--help", "-h", "help"})
     {
         EXPECT_EQ(Run({pszHelp}), 0);
-        for (const char* pszCommand : {"scramble", "unscramble", "servers", "check-updates"})
+        for (const char* pszCommand :
+             {"scramble", "unscramble", "servers", "check-updates", "show", "publish"})
             EXPECT_NE(m_strOut.find(pszCommand), std::string::npos) << pszHelp << pszCommand;
     }
     EXPECT_EQ(Run({"servers", "--help"}), 0);
