@@ -1,4 +1,5 @@
 #include "DirectoryCommands.h"
+#include "ReadBytes.h"
 
 #include "config/FileHandler.h"
 #include "config/ServerList.h"
@@ -47,20 +48,6 @@ std::string JoinPath(const char* pszFolder, const char* pszName)
     return Text(strPath);
 }
 
-bool ReadBytes(const std::string& strPath, std::string& bytes)
-{
-    std::FILE* pFile = std::fopen(strPath.c_str(), "rb");
-    if (pFile == nullptr)
-        return false;
-    char block[65536];
-    size_t uRead = 0;
-    while ((uRead = std::fread(block, 1, sizeof block, pFile)) > 0)
-        bytes.append(block, uRead);
-    const bool bRead = std::ferror(pFile) == 0;
-    std::fclose(pFile);
-    return bRead;
-}
-
 // Replaces the file whole with the bytes, with the permissions any new file of the user gets.
 bool WriteBytes(const std::string& strPath, const std::string& bytes)
 {
@@ -104,7 +91,8 @@ struct SSource
 bool ReadSource(const char* pszSourceFolder, SSource& source, CMyXmlDom& dom)
 {
     const std::string strPath = JoinPath(pszSourceFolder, source.strName.c_str());
-    if (!ReadBytes(strPath, source.bytes))
+    int nError = 0;
+    if (!ReadBytes(strPath.c_str(), source.bytes, nError))
     {
         Fail("cannot read " + strPath + ": " + std::strerror(errno));
         return false;

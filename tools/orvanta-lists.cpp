@@ -8,6 +8,7 @@
 
 #include "DirectoryCommands.h"
 #include "EngineCommands.h"
+#include "ReadBytes.h"
 #include "platform/ConnectionCheck.h"
 #include "platform/TemporaryFile.h"
 #include "text/ArrayString.h"
@@ -135,27 +136,6 @@ const SCommand* FindCommand(const char* pszName)
         if (std::strcmp(command.pszName, pszName) == 0)
             return &command;
     return nullptr;
-}
-
-// Reads a whole file as bytes; on failure answers the error number (0 when there is none).
-bool ReadBytes(const char* pszPath, std::string& bytes, int& nError)
-{
-    nError = 0;
-    std::FILE* pFile = std::fopen(pszPath, "rb");
-    if (pFile == nullptr)
-    {
-        nError = errno;
-        return false;
-    }
-    char block[65536];
-    size_t uRead = 0;
-    while ((uRead = std::fread(block, 1, sizeof block, pFile)) > 0)
-        bytes.append(block, uRead);
-    const bool bRead = std::ferror(pFile) == 0;
-    if (!bRead)
-        nError = errno;
-    std::fclose(pFile);
-    return bRead;
 }
 
 // Replaces a file with the bytes: a temporary file next to it is renamed over it, so a failed
