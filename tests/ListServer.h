@@ -6,11 +6,13 @@
 
 #include <initializer_list>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 
-// A list server on 127.0.0.1 serving fixed files; anything else is a 404.
+// A list server on 127.0.0.1 serving fixed files under /lists/; anything else is a 404. It
+// counts the requests for each file.
 class CListServer
 {
 public:
@@ -20,6 +22,8 @@ public:
         m_server.Get(R"(/lists/(.*))",
                      [this](const httplib::Request& request, httplib::Response& response)
                      {
+                         const std::lock_guard<std::mutex> lock(m_mutex);
+                         ++m_requests[request.matches[1]];
                          const auto found = m_files.find(request.matches[1]);
                          if (found == m_files.end())
                              response.status = 404;
@@ -38,8 +42,16 @@ public:
     }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/lists/"; }
 
+    std::map<std::string, int> Requests()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+
 private:
     std::map<std::string, std::string> m_files;
+    std::map<std::string, int> m_requests;
+    std::mutex m_mutex;
     httplib::Server m_server;
     int m_nPort = 0;
     std::thread m_thread;

@@ -23,49 +23,6 @@ std::string Text(const CMyString& str)
     return str.IsEmpty() ? std::string() : str.GetBuffer();
 }
 
-// An icon server on 127.0.0.1 that counts the requests for each path.
-class CIconServer
-{
-public:
-    explicit CIconServer(std::map<std::string, std::string> files) : m_files(std::move(files))
-    {
-        m_server.Get(R"(/(.*))",
-                     [this](const httplib::Request& request, httplib::Response& response)
-                     {
-                         const std::lock_guard<std::mutex> lock(m_mutex);
-                         ++m_requests[request.matches[1]];
-                         const auto found = m_files.find(request.matches[1]);
-                         if (found == m_files.end())
-                             response.status = 404;
-                         else
-                             response.set_content(found->second, "image/gif");
-                     });
-        m_nPort = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::yield();
-    }
-    ~CIconServer()
-    {
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/"; }
-    std::map<std::string, int> Requests()
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    std::map<std::string, std::string> m_files;
-    std::map<std::string, int> m_requests;
-    std::mutex m_mutex;
-    httplib::Server m_server;
-    int m_nPort = 0;
-    std::thread m_thread;
-};
-
 // Stands in for the tree view's window: counts the reports of finished icon downloads.
 class CDownloadReceiver : public QObject
 {
@@ -213,7 +170,7 @@ TEST_F(StationDirectoryTest, UnreadableMoviesSettingsLoadNothing)
 
 TEST_F(StationDirectoryTest, IconsAreDownloadedOnceAndCached)
 {
-    CIconServer server({{"icons/station.gif", "GIF89a-station"},
+    CListServer server({{"icons/station.gif", "GIF89a-station"},
                         {"icons/category.gif", "GIF89a-category"},
                         {"small/a.gif", "GIF89a-a"},
                         {"small/b.gif", "GIF89a-b"}});
