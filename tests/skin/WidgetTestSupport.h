@@ -3,6 +3,7 @@
 // Helpers of the widget tests: pictures written to a scratch folder, and what a widget drew.
 
 #include "TestSupport.h"
+#include "skin/SkinInfo.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,20 +12,41 @@
 
 #include <string>
 
-// Writes a picture of the given size filled with one colour (GIF keeps a transparent colour as
-// alpha 0 when clr is transparent). The format follows the name's extension.
+// Writes a picture of the given size filled with one colour. Qt cannot write GIF, so the file
+// is always PNG; the reader decides the format from the content, whatever the name says.
 inline bool WritePicture(const std::string& strPath, int nWidth, int nHeight, const QColor& clr)
 {
     std::filesystem::create_directories(std::filesystem::path(strPath).parent_path());
     QImage image(nWidth, nHeight, QImage::Format_ARGB32);
     image.fill(clr);
-    std::string strFormat = std::filesystem::path(strPath).extension().string();
-    if (!strFormat.empty())
-        strFormat.erase(0, 1);
-    for (char& c : strFormat)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return image.save(QString::fromStdString(strPath), strFormat.c_str());
+    return image.save(QString::fromStdString(strPath), "PNG");
 }
+
+// A 4 by 2 GIF whose left half is transparent and whose right half is red.
+inline std::string TransparentGif()
+{
+    static const unsigned char bytes[] = {
+        0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x04, 0x00, 0x02, 0x00, 0xf0, 0x00, 0x00, 0xff, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x01, 0x00, 0x2c, 0x00, 0x00,
+        0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x04, 0x4c, 0x00, 0x86, 0x05, 0x00, 0x3b};
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+// Points the install path at a folder for the life of the object, and back afterwards.
+class CInstallPathScope
+{
+public:
+    explicit CInstallPathScope(const std::string& strFolder) : m_strSaved(g_strPath)
+    {
+        g_strPath = CMyString(strFolder.c_str());
+    }
+    CInstallPathScope(const CInstallPathScope&) = delete;
+    CInstallPathScope& operator=(const CInstallPathScope&) = delete;
+    ~CInstallPathScope() { g_strPath = m_strSaved; }
+
+private:
+    CMyString m_strSaved;
+};
 
 // What the widget draws now, at one pixel per pixel.
 inline QImage Snapshot(QWidget& widget)
