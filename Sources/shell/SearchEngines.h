@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+class CMenuXP;
 class CXmlNode;
 
 // The file in the res folder that lists the web search engines.
@@ -76,6 +77,11 @@ public:
     // Null when the index is negative or not below the number of entries.
     CSearchEngine* GetEngine(int32_t nIndex) const;
     int32_t GetCount() const { return m_nCount; }
+
+    // Appends the list to the engine menu in order: a separator line for a separator entry,
+    // otherwise an item with the entry's identifier as command, its caption and its picture.
+    // Nothing happens for an empty list.
+    void AddToMenu(CMenuXP& menu) const;
 
 private:
     int32_t m_nCount = 0;

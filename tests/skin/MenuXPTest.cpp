@@ -1,1 +1,330 @@
 #include "skin/WidgetTestSupport.h"
+
+#include "shell/SearchEngines.h"
+#include "skin/MenuXP.h"
+#include "skin/MyPicture.h"
+#include "skin/SkinInfo.h"
+#include "text/MyXmlDom.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace
+{
+
+const QColor g_clrBg(255, 255, 255);
+const QColor g_clrSideBarLight(230, 240, 255);
+const QColor g_clrSideBarDark(20, 30, 60);
+
+uint32_t ToSkin(const QColor& clr)
+{
+    return SkinRgb(static_cast<uint32_t>(clr.red()), static_cast<uint32_t>(clr.green()),
+                   static_cast<uint32_t>(clr.blue()));
+}
+
+bool IsInk(const QColor& clr)
+{
+    return clr.red() < 128 && clr.green() < 128 && clr.blue() < 128;
+}
+
+// Dark pixels in the rectangle, and the leftmost and rightmost columns that hold any.
+struct CInk
+{
+    int nCount = 0;
+    int nLeft = -1;
+    int nRight = -1;
+};
+
+CInk InkIn(const QImage& image, const QRect& rect)
+{
+    CInk ink;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (IsInk(PixelAt(image, x, y)))
+            {
+                ++ink.nCount;
+                ink.nLeft = ink.nLeft < 0 ? x : std::min(ink.nLeft, x);
+                ink.nRight = std::max(ink.nRight, x);
+            }
+    return ink;
+}
+
+class MenuXPTest : public ScratchHome
+{
+protected:
+    void SetUp() override
+    {
+        ScratchHome::SetUp();
+        m_pSkin = std::make_unique<CSkinInfo>(CMyString(Path("no-skin.xml").c_str()));
+        m_pSkin->m_clrMenuBg = ToSkin(g_clrBg);
+        m_pSkin->m_clrMenuText = SkinRgb(0, 0, 0);
+        m_pSkin->m_clrSideBarTop = ToSkin(g_clrSideBarLight);
+        m_pSkin->m_clrSideBarBottom = ToSkin(g_clrSideBarDark);
+    }
+
+    // A menu as the search bar builds it: the side bar, then the given items.
+    std::unique_ptr<CMenuXP> NewMenu()
+    {
+        auto pMenu = std::make_unique<CMenuXP>(*m_pSkin);
+        pMenu->CreatePopupMenu();
+        pMenu->SetMenuStyle(1);
+        pMenu->AddSideBar(std::make_unique<CMenuXPSideBar>(16, CMyString()));
+        return pMenu;
+    }
+    static void AddText(CMenuXP& menu, uint32_t uID, const char* pszText,
+                        const std::string& strPicture = "")
+    {
+        menu.AppendODMenu(
+            0, std::make_unique<CMenuXPText>(uID, pszText, CMyString(strPicture.c_str())));
+    }
+
+    std::unique_ptr<CSkinInfo> m_pSkin;
+};
+
+} // namespace
+
+TEST_F(MenuXPTest, DefaultItemIsDrawnBoldWhileEveryItemIsMeasuredBold)
+{
+    auto pMenu = NewMenu();
+    AddText(*pMenu, 1, "Station list");
+    AddText(*pMenu, 2, "Web search");
+    ASSERT_TRUE(pMenu->SetMenuDefaultItem(1));
+    EXPECT_FALSE(pMenu->SetMenuDefaultItem(77));
+    const QSize sizeFirst = pMenu->sizeHint();
+    pMenu->resize(sizeFirst);
+    const QRect rcFirst = pMenu->GetItemRect(1);
+    const int nBold = InkIn(Snapshot(*pMenu), rcFirst).nCount;
+
+    ASSERT_TRUE(pMenu->SetMenuDefaultItem(2));
+    EXPECT_EQ(pMenu->sizeHint(), sizeFirst);
+    EXPECT_EQ(pMenu->GetItemRect(1), rcFirst);
+    const int nNormal = InkIn(Snapshot(*pMenu), rcFirst).nCount;
+    EXPECT_GT(nBold, nNormal + nNormal / 10);
+
+    // The widest caption, measured bold, still fits left of the item's right margin.
+    QFont fontBold = QApplication::font("QMenu");
+    fontBold.setWeight(QFont::Bold);
+    const int nTextLeft = rcFirst.left() + rcFirst.height() + 2;
+    EXPECT_LE(nTextLeft + QFontMetrics(fontBold).horizontalAdvance("Station list"),
+              rcFirst.right() + 1 - 16);
+}
+
+TEST_F(MenuXPTest, PictureIsStretchedIntoTheSquareAndAMissingOneLeavesItEmpty)
+{
+    const std::string strPicture = Path("wide.png");
+    ASSERT_TRUE(WritePicture(strPicture, 60, 20, QColor(255, 0, 0)));
+    auto pMenu = NewMenu();
+    AddText(*pMenu, 1, "Wm", strPicture);
+    AddText(*pMenu, 2, "Wm", Path("missing.gif"));
+    AddText(*pMenu, 3, "Wm");
+    pMenu->resize(pMenu->sizeHint());
+    const QImage image = Snapshot(*pMenu);
+
+    const QRect rcWith = pMenu->GetItemRect(1);
+    const int nSquare = rcWith.height();
+    ASSERT_GE(nSquare, 20);
+    const QColor clrRed(255, 0, 0);
+    const int nLeft = rcWith.left();
+    const int nTop = rcWith.top();
+    // Inside the 2-pixel margin on every side: the whole picture; the margin stays background.
+    for (int d : {2, nSquare - 3})
+    {
+        EXPECT_TRUE(IsNear(PixelAt(image, nLeft + d, nTop + 2), clrRed)) << d;
+        EXPECT_TRUE(IsNear(PixelAt(image, nLeft + 2, nTop + d), clrRed)) << d;
+        EXPECT_TRUE(IsNear(PixelAt(image, nLeft + nSquare - 3, nTop + d), clrRed)) << d;
+    }
+    for (int d : {1, nSquare - 2})
+    {
+        EXPECT_TRUE(IsNear(PixelAt(image, nLeft + d, nTop + nSquare / 2), g_clrBg)) << d;
+        EXPECT_TRUE(IsNear(PixelAt(image, nLeft + nSquare / 2, nTop + d), g_clrBg)) << d;
+    }
+
+    const QRect rcMissing = pMenu->GetItemRect(2);
+    const QRect rcSquare(rcMissing.topLeft(), QSize(rcMissing.height(), rcMissing.height()));
+    EXPECT_EQ(InkIn(image, rcSquare).nCount, 0);
+    for (int y = rcSquare.top(); y <= rcSquare.bottom(); ++y)
+        for (int x = rcSquare.left(); x <= rcSquare.right(); ++x)
+            ASSERT_TRUE(IsNear(PixelAt(image, x, y), g_clrBg)) << x << "," << y;
+
+    // The captions start at the same place with or without a picture.
+    const int nTextWith = InkIn(image, rcWith).nLeft;
+    EXPECT_EQ(InkIn(image, rcMissing).nLeft, nTextWith);
+    EXPECT_EQ(InkIn(image, pMenu->GetItemRect(3)).nLeft, nTextWith);
+    EXPECT_GE(nTextWith, nLeft + nSquare + 2);
+}
+
+TEST_F(MenuXPTest, TextAfterATabIsRightAligned)
+{
+    auto pMenu = NewMenu();
+    AddText(*pMenu, 1, "Open\tCtrl+O");
+    AddText(*pMenu, 2, "Open a much longer caption\tX");
+    pMenu->resize(pMenu->sizeHint());
+    const QImage image = Snapshot(*pMenu);
+    const QRect rcShort = pMenu->GetItemRect(1);
+    const QRect rcLong = pMenu->GetItemRect(2);
+    const CInk inkShort = InkIn(image, rcShort);
+    const CInk inkLong = InkIn(image, rcLong);
+    const int nTextRight = rcShort.right() + 1 - 16;
+    EXPECT_NEAR(inkShort.nRight, nTextRight - 1, 2);
+    EXPECT_NEAR(inkLong.nRight, nTextRight - 1, 2);
+    EXPECT_EQ(inkShort.nLeft, inkLong.nLeft); // the parts before the tab stay left-aligned
+}
+
+TEST_F(MenuXPTest, SeparatorIsHalfACheckMarkAndSideBarIsLightAtTheBottom)
+{
+    auto pMenu = NewMenu();
+    AddText(*pMenu, 1, "One");
+    pMenu->AppendSeparator();
+    AddText(*pMenu, 2, "Two");
+    pMenu->resize(pMenu->sizeHint());
+    const QImage image = Snapshot(*pMenu);
+
+    const QRect rcSeparator = pMenu->GetItemRect(2);
+    EXPECT_EQ(rcSeparator.height(), 6);
+    EXPECT_EQ(pMenu->GetItemRect(3).top(), rcSeparator.bottom() + 1);
+    const int nX = rcSeparator.center().x();
+    EXPECT_TRUE(IsNear(PixelAt(image, nX, rcSeparator.top() + 1), g_clrBg));
+    EXPECT_FALSE(IsNear(PixelAt(image, nX, rcSeparator.top() + 3), g_clrBg));
+
+    // The bar fills its 16 pixels and the 3-pixel gap before the items, top to bottom.
+    const int nBottom = pMenu->GetItemRect(3).bottom();
+    const int nTop = pMenu->GetItemRect(1).top();
+    for (int x : {1, 16, 18})
+    {
+        EXPECT_TRUE(IsNear(PixelAt(image, x, nBottom), g_clrSideBarLight)) << x;
+        EXPECT_TRUE(IsNear(PixelAt(image, x, nTop), g_clrSideBarDark)) << x;
+    }
+    EXPECT_GT(PixelAt(image, 8, nBottom - 10).lightness(),
+              PixelAt(image, 8, nTop + 10).lightness());
+    EXPECT_EQ(pMenu->GetItemRect(1).left(), 1 + 16 + 3);
+}
+
+namespace
+{
+
+// Opens the menu and, once it shows, runs the action on it; answers the chosen command.
+uint32_t Track(CMenuXP& menu, const QPoint& point, const std::function<void()>& action)
+{
+    QTimer::singleShot(0, &menu, action);
+    return menu.TrackPopupMenu(point);
+}
+
+} // namespace
+
+TEST_F(MenuXPTest, TrackingReturnsTheChosenCommandOrZero)
+{
+    auto pMenu = NewMenu();
+    AddText(*pMenu, 100, "Search");
+    pMenu->AppendSeparator();
+    AddText(*pMenu, 1, "Engine one");
+    pMenu->AppendODMenu(CMenuXP::MENU_DISABLED,
+                        std::make_unique<CMenuXPText>(2, "Disabled", CMyString()));
+    AddText(*pMenu, 3, "Engine three");
+    CMenuXP& menu = *pMenu;
+    const QPoint point(40, 40);
+
+    bool bHighlighted = false;
+    EXPECT_EQ(Track(menu, point,
+                    [&]
+                    {
+                        const QPoint center = menu.GetItemRect(3).center();
+                        QTest::mouseMove(&menu, center);
+                        bHighlighted =
+                            menu.GetSelectedIndex() == 3 &&
+                            PixelAt(Snapshot(menu), center.x(), center.y() - 8) != g_clrBg;
+                        QTest::mouseClick(&menu, Qt::LeftButton, {}, center);
+                    }),
+              1u);
+    EXPECT_TRUE(bHighlighted);
+    EXPECT_FALSE(menu.isVisible());
+
+    // Clicks on the separator or a disabled item choose nothing; Escape then dismisses.
+    EXPECT_EQ(Track(menu, point,
+                    [&]
+                    {
+                        QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.GetItemRect(2).center());
+                        QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.GetItemRect(4).center());
+                        QTest::keyClick(&menu, Qt::Key_Escape);
+                    }),
+              0u);
+    EXPECT_EQ(
+        Track(menu, point, [&] { QTest::mouseClick(&menu, Qt::LeftButton, {}, QPoint(-20, -20)); }),
+        0u);
+
+    // The keys skip the side bar, the separator and the disabled item, and wrap round.
+    EXPECT_EQ(Track(menu, point,
+                    [&]
+                    {
+                        for (int i = 0; i < 3; ++i)
+                            QTest::keyClick(&menu, Qt::Key_Down);
+                        QTest::keyClick(&menu, Qt::Key_Return);
+                    }),
+              3u);
+    EXPECT_EQ(Track(menu, point,
+                    [&]
+                    {
+                        QTest::keyClick(&menu, Qt::Key_Up);
+                        QTest::keyClick(&menu, Qt::Key_Up);
+                        QTest::keyClick(&menu, Qt::Key_Up);
+                        QTest::keyClick(&menu, Qt::Key_Enter);
+                    }),
+              100u);
+
+    // Opened at the screen's bottom-right corner, the menu moves back onto the screen.
+    const QRect rcScreen = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect rcShown;
+    Track(menu, rcScreen.bottomRight(),
+          [&]
+          {
+              rcShown = menu.geometry();
+              QTest::keyClick(&menu, Qt::Key_Escape);
+          });
+    EXPECT_TRUE(rcScreen.contains(rcShown)) << rcShown.x() << "," << rcShown.y();
+    EXPECT_EQ(rcShown.size(), menu.sizeHint());
+
+    // An empty menu does not open.
+    CMenuXP empty(*m_pSkin);
+    EXPECT_EQ(empty.TrackPopupMenu(point), 0u);
+}
+
+TEST_F(MenuXPTest, SearchEnginesAddSeparatorsAndEnginesInListOrder)
+{
+    const std::string strPicture = Path("one.gif");
+    ASSERT_TRUE(WritePicture(strPicture, 16, 16, QColor(0, 128, 0)));
+    CMyXmlDom dom;
+    ASSERT_TRUE(dom.LoadXml(("<L><SEARCH_ENGINE><CAPTION>One</CAPTION><IMAGE_URL>" + strPicture +
+                             "</IMAGE_URL></SEARCH_ENGINE><SEPARATOR/>"
+                             "<SEARCH_ENGINE><CAPTION>Two</CAPTION></SEARCH_ENGINE></L>")
+                                .c_str()));
+    CSearchEngines engines;
+    ASSERT_TRUE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
+
+    auto pMenu = NewMenu();
+    AddText(*pMenu, 100, "Search");
+    engines.AddToMenu(*pMenu);
+    ASSERT_EQ(pMenu->GetItemCount(), 5);
+
+    const CMenuXPItem* pOne = pMenu->GetItem(2);
+    EXPECT_EQ(pOne->m_nID, 1u);
+    EXPECT_STREQ(pOne->m_strText.GetBuffer(), "One");
+    ASSERT_TRUE(pOne->m_pPicture);
+    EXPECT_STREQ(pOne->m_pPicture->GetPath().GetBuffer(), strPicture.c_str());
+    EXPECT_TRUE(pMenu->GetItem(3)->m_bSeparator);
+    EXPECT_NE(pMenu->GetItemFlags(3) & CMenuXP::MENU_SEPARATOR, 0u);
+    const CMenuXPItem* pTwo = pMenu->GetItem(4);
+    EXPECT_EQ(pTwo->m_nID, 3u);
+    EXPECT_STREQ(pTwo->m_strText.GetBuffer(), "Two");
+    EXPECT_FALSE(pTwo->m_pPicture);
+    // The first engine goes into the second column, beside the side bar, with the rest.
+    EXPECT_EQ(pMenu->GetItemRect(2).left(), pMenu->GetItemRect(1).left());
+
+    // An empty list adds nothing.
+    CSearchEngines none;
+    none.AddToMenu(*pMenu);
+    EXPECT_EQ(pMenu->GetItemCount(), 5);
+}
