@@ -1,1 +1,85 @@
-// placeholder
+#include "skin/SplashDlg.h"
+
+#include "skin/MyMessageBox.h"
+#include "skin/MyOwnButton.h"
+#include "skin/SkinInfo.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+namespace
+{
+
+constexpr const char* kProductName = "ORVANTA";
+
+// The loading text is drawn on one line, centred.
+constexpr int TEXT_FLAGS = Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine;
+
+} // namespace
+
+CSplashDlg::CSplashDlg(QWidget* pParent)
+    : QDialog(pParent,
+              Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    const CSkinInfo* pSkin = GetSkinInfo();
+    m_clrTop = pSkin->m_clrDialogTop;
+    m_clrBottom = pSkin->m_clrDialogBottom;
+    m_clrText = pSkin->m_clrDialogText;
+
+    setWindowTitle(QString());
+    setFixedSize(MapDialogUnits(WIDTH_DLU, HEIGHT_DLU));
+    if (const QScreen* pScreen = QGuiApplication::primaryScreen())
+    {
+        QRect window(QPoint(0, 0), size());
+        window.moveCenter(pScreen->availableGeometry().center());
+        move(window.topLeft());
+    }
+}
+
+CMyString CSplashDlg::LoadingText()
+{
+    CMyString strText("Please Wait While Loading DIAPLAY_TITLE...");
+    strText.Replace("DIAPLAY_TITLE", kProductName);
+    return strText;
+}
+
+void CSplashDlg::reject()
+{
+    // Escape does not end the splash: it stays until the lists are loaded.
+}
+
+void CSplashDlg::closeEvent(QCloseEvent* pEvent)
+{
+    pEvent->ignore();
+}
+
+void CSplashDlg::showEvent(QShowEvent* pEvent)
+{
+    QDialog::showEvent(pEvent);
+    raise();
+    activateWindow();
+}
+
+void CSplashDlg::paintEvent(QPaintEvent* /*pEvent*/)
+{
+    QPainter painter(this);
+    FillGradient(painter, rect(), m_clrTop, m_clrBottom);
+
+    // Arial (or its metric twin) at 13 pixels, normal weight, in black, on a transparent
+    // background.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    font.setWeight(QFont::Normal);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+
+    CMyString strText = LoadingText();
+    QString strShown =
+        QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
+    QRect measured = painter.fontMetrics().boundingRect(QRect(0, 0, 0, 0), TEXT_FLAGS, strShown);
+    int nTop = (height() - measured.height()) / 2;
+    painter.drawText(QRect(0, nTop, width(), measured.height()), TEXT_FLAGS, strShown);
+}
