@@ -9,7 +9,11 @@ packages=(
     # clang with its sanitizer and libFuzzer run-time libraries, and the symbolizer for reports
     clang libclang-rt-14-dev llvm
     # libraries
-    qt6-base-dev libcurl4-openssl-dev
+    qt6-base-dev libcurl4-openssl-dev libmpv-dev qt6-webengine-dev
+    # fonts the skin names (Arial's metric twin) and a plain sans for everything else
+    fonts-liberation fonts-dejavu-core
+    # the demo channels and the whole-program tests
+    ffmpeg xvfb xauth
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )
