@@ -68,13 +68,14 @@ void CSplashDlg::paintEvent(QPaintEvent* /*pEvent*/)
     QPainter painter(this);
     FillGradient(painter, rect(), m_clrTop, m_clrBottom);
 
-    // Arial (or its metric twin) at 13 pixels, normal weight, in black, on a transparent
-    // background.
+    // Arial (or its metric twin) at 13 pixels, normal weight, on a transparent background, in
+    // the skin's dialog text colour: black in the default skin, and readable on a dark dialog
+    // gradient too.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
     font.setWeight(QFont::Normal);
     painter.setFont(font);
-    painter.setPen(Qt::black);
+    painter.setPen(SkinColor(m_clrText));
 
     CMyString strText = LoadingText();
     QString strShown =

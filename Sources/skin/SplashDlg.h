@@ -32,6 +32,6 @@ protected:
 private:
     uint32_t m_clrTop;
     uint32_t m_clrBottom;
-    // Given only to child controls, and the splash has none.
+    // The colour of the loading text.
     uint32_t m_clrText;
 };

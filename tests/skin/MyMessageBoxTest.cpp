@@ -155,6 +155,12 @@ TEST(SplashDlgTest, CentredOnTopWithTheLoadingTextInTheMiddle)
     QImage image = Snapshot(splash);
     EXPECT_TRUE(IsNear(PixelAt(image, 0, 0), SkinColor(GetSkinInfo()->m_clrDialogTop)));
     QRect ink = InkBounds(image);
+    // The text is in the dialog text colour, so it reads on any dialog gradient.
+    bool bTextColourSeen = false;
+    for (int x = ink.left(); x <= ink.right() && !bTextColourSeen; ++x)
+        for (int y = ink.top(); y <= ink.bottom() && !bTextColourSeen; ++y)
+            bTextColourSeen = PixelAt(image, x, y) == SkinColor(GetSkinInfo()->m_clrDialogText);
+    EXPECT_TRUE(bTextColourSeen);
     EXPECT_GT(ink.width(), image.width() / 2);
     EXPECT_LE(std::abs(ink.left() - (image.width() - 1 - ink.right())), 3);
     EXPECT_LE(std::abs(ink.top() - (image.height() - 1 - ink.bottom())), 3);
