@@ -106,7 +106,7 @@ TEST_F(StoreFileTest, UnusableLocationFailsQuietly)
 // no temporary file may be left behind.
 TEST_F(StoreFileTest, ConcurrentWritersLoseNothing)
 {
-    constexpr int kValuesPerThread = 1000;
+    constexpr int kValuesPerThread = 250;
     const auto WriteAll = [this](int nProcess)
     {
         std::vector<std::thread> threads;
