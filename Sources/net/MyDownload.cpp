@@ -208,6 +208,10 @@ void CMyDownload::RunBufferJob()
                       static_cast<intptr_t>(m_uCookie), &bDelivered);
     // A receiver that is gone cannot free the copy.
     if (!bDelivered)
+    {
         delete pBuffer;
+        if (m_pfnCookieRelease != nullptr)
+            m_pfnCookieRelease(m_uCookie);
+    }
     delete this;
 }

@@ -23,7 +23,8 @@ inline constexpr const char* MESSAGE_BUFFER_DOWNLOAD_COMPLETE =
 //
 // The file message carries 1 or 0 and the cookie; the buffer message a new CMyBuffer (owned by the
 // receiver, null on failure) and the cookie. When the receiver no longer exists, the file job sends
-// nothing; the buffer job frees the copy it would have handed over.
+// nothing; the buffer job frees the copy it would have handed over, and the cookie's release
+// function (when one is set) frees the cookie.
 class CMyDownload
 {
 public:
@@ -35,6 +36,9 @@ public:
     // true: bypass every cache (no-cache request); false: an ordinary request that a cache may
     // revalidate. File downloads always reload.
     void SetReload(bool bReload) { m_bReload = bReload; }
+    // Frees a cookie that owns memory when its message cannot be delivered.
+    using CookieRelease = void (*)(uintptr_t uCookie);
+    void SetCookieRelease(CookieRelease pfnRelease) { m_pfnCookieRelease = pfnRelease; }
 
     // On the caller's thread; the bytes stay in GetBuffer(). False at once for an empty URL.
     bool DownloadToBuffer(const CMyString& strUrl);
@@ -67,5 +71,6 @@ private:
     bool m_bReload = false;
     CMyString m_strFilePath;
     uintptr_t m_uCookie = 0;
+    CookieRelease m_pfnCookieRelease = nullptr;
     CMyBuffer m_buffer;
 };

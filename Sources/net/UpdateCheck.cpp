@@ -209,6 +209,9 @@ bool CUpdateCheck::ProcessUpdateSettings(const CMyString& strContent, const CMyS
         CMyString strUrl(strServer);
         strUrl += strName;
         auto* pDownload = new CMyDownload;
+        // The list's name travels as the cookie; it is freed here when the dialog has gone.
+        pDownload->SetCookieRelease([](uintptr_t uCookie)
+                                    { delete reinterpret_cast<CMyString*>(uCookie); });
         pDownload->StartBufferDownload(strUrl, pReceiver, pReceiver->GetBufferMessage(),
                                        reinterpret_cast<uintptr_t>(new CMyString(strName)));
     }
