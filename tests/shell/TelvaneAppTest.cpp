@@ -1,1 +1,253 @@
+#include "shell/TelvaneApp.h"
+
+#include "ListServer.h"
+#include "TestSupport.h"
+#include "config/FileHandler.h"
+#include "config/Settings.h"
+#include "platform/SingleInstanceLock.h"
+#include "shell/MainFrame.h"
+#include "shell/TelvaneDoc.h"
+
 #include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+std::string Text(const CMyString& str)
+{
+    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer());
+}
+
+// A view that records the hints it receives and can act on one of them.
+class CRecordingView : public CDocumentView
+{
+public:
+    void OnUpdate(CDocumentView* pSender, intptr_t nHint, QObject* pHint) override
+    {
+        m_arrHints.push_back(nHint);
+        m_pLastSender = pSender;
+        m_pLastHint = pHint;
+        if (m_onUpdate)
+            m_onUpdate();
+    }
+    std::vector<intptr_t> m_arrHints;
+    CDocumentView* m_pLastSender = nullptr;
+    QObject* m_pLastHint = nullptr;
+    std::function<void()> m_onUpdate;
+};
+
+TEST(TelvaneDoc, HintsReachEveryViewButTheSender)
+{
+    CTelvaneDoc document;
+    CRecordingView tree, player, third;
+    document.AddView(&tree);
+    document.AddView(&player);
+    document.AddView(&player);
+    document.AddView(nullptr);
+    EXPECT_EQ(document.GetViewCount(), 2u);
+
+    document.UpdateAllViews(&tree, HINT_PLAY);
+    EXPECT_TRUE(tree.m_arrHints.empty());
+    EXPECT_EQ(player.m_arrHints, std::vector<intptr_t>{HINT_PLAY});
+    EXPECT_EQ(player.m_pLastSender, &tree);
+
+    CKeyHint key(0x41);
+    document.UpdateAllViews(&player, HINT_KEY, &key);
+    EXPECT_EQ(tree.m_pLastHint, &key);
+    EXPECT_EQ(tree.m_pLastHint->property(CKeyHint::KEY_PROPERTY).toUInt(), 0x41u);
+
+    // A view that goes away while another one handles the hint is not called any more.
+    document.AddView(&third);
+    tree.m_onUpdate = [&] { document.RemoveView(&third); };
+    document.UpdateAllViews(nullptr, 7);
+    EXPECT_TRUE(third.m_arrHints.empty());
+    EXPECT_EQ(document.GetViewCount(), 2u);
+    document.RemoveView(&third);
+    EXPECT_EQ(document.GetView(2), nullptr);
+}
+
+TEST(TelvaneApp, CommandLineWordAndTitle)
+{
+    EXPECT_EQ(Text(CTelvaneApp::GetCommandLineWord({"orvanta"})), "");
+    EXPECT_EQ(Text(CTelvaneApp::GetCommandLineWord({"orvanta", "-x", "", "Install", "b"})),
+              "Install");
+    EXPECT_EQ(Text(CTelvaneApp::MakeWindowTitle(CMyString("1.18"))), "ORVANTA - 1.18");
+    EXPECT_EQ(Text(CTelvaneApp::MakeWindowTitle(CMyString())), "ORVANTA");
+}
+
+// A fresh account with a stand-in default browser: "xdg-settings" in PATH names a desktop entry
+// whose program records its arguments in the file "opened".
+class TelvaneAppStart : public ScratchHome
+{
+protected:
+    void SetUp() override
+    {
+        ScratchHome::SetUp();
+        m_strOldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+        Write("bin/browser", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\"\n"
+                             "mv \"$0.tmp\" \"" +
+                                 Path("opened") + "\"\n");
+        chmod(Path("bin/browser").c_str(), 0755);
+        Write("data/applications/stand-in.desktop",
+              "[Desktop Entry]\nType=Application\nExec=" + Path("bin/browser") + " %u\n");
+        Write("bin/xdg-settings", "#!/bin/sh\necho stand-in.desktop\n");
+        chmod(Path("bin/xdg-settings").c_str(), 0755);
+        setenv("PATH", (Path("bin") + ":" + m_strOldPath).c_str(), 1);
+    }
+    void TearDown() override
+    {
+        setenv("PATH", m_strOldPath.c_str(), 1);
+        ScratchHome::TearDown();
+    }
+
+    void WriteServerList(const std::vector<std::string>& arrUrls)
+    {
+        std::string strList = "<SERVER_SETTINGS><VERSION>1.0</VERSION>";
+        for (const std::string& strUrl : arrUrls)
+            strList += "<URL>" + strUrl + "</URL>";
+        Write("data/ORVANTA/res/ServerSettings.txt",
+              CFileHandler::Scramble(strList + "</SERVER_SETTINGS>"));
+    }
+
+    // What the stand-in browser was given, waiting up to nMs for it to run.
+    std::string Opened(int nMs = 5000) const
+    {
+        for (int i = 0; i < nMs / 10 && access(Path("opened").c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return Read("opened");
+    }
+
+    std::string m_strOldPath;
+};
+
+TEST_F(TelvaneAppStart, InstallerWordsOpenTheirPageOnTheFirstServerThatAnswers)
+{
+    CListServer server(
+        {{"InstallPageOrvanta.htm", "install"}, {"UninstallPageOrvanta.htm", "uninstall"}});
+    const CLocalSocket refused(-1);
+    WriteServerList({refused.Url("/"), server.Url()});
+
+    CTelvaneApp app({"orvanta", "Uninstall"});
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(app.GetMainFrame(), nullptr);
+    EXPECT_FALSE(app.HoldsInstanceLock());
+    EXPECT_EQ(Text(g_strBrowserExe), Path("bin/browser"));
+    EXPECT_EQ(Opened(), server.Url() + "UninstallPageOrvanta.htm\n");
+
+    std::remove(Path("opened").c_str());
+    EXPECT_FALSE(CTelvaneApp({"orvanta", "INSTALL"}).InitInstance());
+    EXPECT_EQ(Opened(), server.Url() + "InstallPageOrvanta.htm\n");
+}
+
+TEST_F(TelvaneAppStart, InstallWithNoServerOrNoBrowserOpensNothing)
+{
+    const CLocalSocket refused(-1);
+    WriteServerList({refused.Url("/")});
+    CTelvaneApp app({"orvanta", "install"});
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(Text(app.FindReachableServerUrl(CMyString("InstallPageOrvanta.htm"))), "");
+    EXPECT_EQ(Opened(300), "");
+
+    // With no desktop browser named, the fallback opener is used.
+    setenv("PATH", "/nonexistent", 1);
+    EXPECT_FALSE(CTelvaneApp({"orvanta", "install"}).InitInstance());
+    EXPECT_EQ(Text(g_strBrowserExe), "xdg-open");
+}
+
+TEST_F(TelvaneAppStart, SecondPlainStartEndsQuietlyAndReopenStartsAnyway)
+{
+    Settings().SetCopySettings(false);
+    CSingleInstanceLock running;
+    ASSERT_TRUE(running.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
+
+    CTelvaneApp second({"orvanta", "movie.asx"});
+    EXPECT_FALSE(second.InitInstance());
+    EXPECT_EQ(second.GetMainFrame(), nullptr);
+    EXPECT_EQ(Text(Settings().GetProgramVersion()), "");
+
+    CTelvaneApp reopened({"orvanta", "REOPEN"});
+    ASSERT_TRUE(reopened.InitInstance());
+    EXPECT_FALSE(reopened.HoldsInstanceLock());
+    ASSERT_NE(reopened.GetMainFrame(), nullptr);
+    EXPECT_TRUE(reopened.GetMainFrame()->isVisible());
+    EXPECT_EQ(reopened.GetMainFrame()->windowTitle(), "ORVANTA - 1.18");
+    EXPECT_EQ(Text(Settings().GetProgramVersion()), "1.18");
+    EXPECT_EQ(Opened(0), "");
+}
+
+TEST_F(TelvaneAppStart, PlainStartHoldsTheLockUntilTheApplicationEnds)
+{
+    Settings().SetCopySettings(false);
+    {
+        CTelvaneApp app({"orvanta", "some-file.txt"});
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_TRUE(app.HoldsInstanceLock());
+        ASSERT_NE(app.GetMainFrame(), nullptr);
+        ASSERT_NE(app.GetMainFrame()->GetTreeView(), nullptr);
+        CSingleInstanceLock other;
+        EXPECT_FALSE(other.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
+    }
+    CSingleInstanceLock after;
+    EXPECT_TRUE(after.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
+}
+
+// The real program as a process.
+class TelvaneProgram : public TelvaneAppStart
+{
+protected:
+    // Runs the program to its end (at most nSeconds); answers its exit code, -1 when it did not
+    // end by itself.
+    int Run(const QStringList& arrArguments, int nSeconds = 20)
+    {
+        QProcess process;
+        process.setProgram(ORVANTA_PROGRAM);
+        process.setArguments(arrArguments);
+        process.start();
+        if (!process.waitForFinished(nSeconds * 1000))
+        {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    }
+};
+
+TEST_F(TelvaneProgram, SetInstallPathRecordsAnAbsoluteFolder)
+{
+    Write("install/res/ServerSettings.txt", "");
+    const std::string strOld = std::filesystem::current_path();
+    std::filesystem::current_path(m_root);
+    EXPECT_EQ(Run({"--set-install-path", "install"}), 0);
+    std::filesystem::current_path(strOld);
+    EXPECT_EQ(Text(Settings().GetInstallPath()), Path("install"));
+
+    EXPECT_EQ(Run({"--set-install-path", Path("missing").c_str()}), 1);
+    EXPECT_EQ(Text(Settings().GetInstallPath()), Path("install"));
+}
+
+TEST_F(TelvaneProgram, InstallerWordsAndSecondStartEndWithCodeZero)
+{
+    CListServer server({{"InstallPageOrvanta.htm", "install"}});
+    WriteServerList({server.Url()});
+    EXPECT_EQ(Run({"install"}), 0);
+    EXPECT_EQ(Opened(), server.Url() + "InstallPageOrvanta.htm\n");
+
+    CSingleInstanceLock running;
+    ASSERT_TRUE(running.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
+    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Text(Settings().GetProgramVersion()), "");
+}
+} // namespace

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "shell/SkinFramePainter.h"
+#include "shell/TelvaneDoc.h"
+#include "text/ArrayString.h"
+#include "text/MyString.h"
+
+#include <QMargins>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+class CFolderTreeView;
+class CMyDlgBar;
+class CSplashDlg;
+class CTelvaneView;
+class CUpdateDlg;
+class CWebBrowser2;
+class QSplitter;
+
+// The program's one top-level window and the hub through which its parts talk: a frameless
+// window whose whole surface is painted from the skin, with the search bar along the top (which
+// is also its caption), a splitter holding the station tree and the player view, and the bottom
+// strip for the preset stations, the player controls and the banner.
+//
+// The parts notify the frame through registered window messages only:
+// - "Marquint_MESSAGE_FOR_MAIN_FRAME" (posted): the first parameter a code, 1039 station started,
+//   1040 tree loaded, 1041 search the web instead, 1042 selection changed, 1068 volume level;
+// - "ZQ m_WM_MESSAGE_FROM_DLG" (posted by the search bar): 1034 open an address, 1035 search the
+//   tree (both with a new CMyString that the frame deletes in every case), 1036 close,
+//   1037 minimise, 1038 maximise or restore;
+// - "ZQ WM_BUTTON_TWO_STATE_CLICKED" (sent by the preset buttons).
+// Unknown codes are ignored and every handler answers 0.
+//
+// Construction runs the start-up decisions: hand over to the external updater, or on the first
+// run copy the installed lists and run the first-run update dialog, or else show the splash
+// window until the tree reports that it is loaded.
+class CMainFrame : public QWidget
+{
+public:
+    // The preferred window size; a smaller work area is used whole.
+    static constexpr int32_t WINDOW_WIDTH = 1010;
+    static constexpr int32_t WINDOW_HEIGHT = 640;
+    // The ideal width of the tree's column.
+    static constexpr int32_t TREE_IDEAL_WIDTH = 220;
+    static constexpr int32_t CONTROL_BAR_HEIGHT = 40;
+    static constexpr uint32_t CONTROL_COUNT = 7;
+    static constexpr uint32_t PRESET_COUNT = 5;
+    // The banner window and the part of it that shows.
+    static constexpr int32_t BANNER_WIDTH = 510;
+    static constexpr int32_t BANNER_HEIGHT = 80;
+
+    // Codes of "Marquint_MESSAGE_FOR_MAIN_FRAME".
+    static constexpr uintptr_t CODE_STATION_STARTED = 1039;
+    static constexpr uintptr_t CODE_TREE_LOADED = 1040;
+    static constexpr uintptr_t CODE_SEARCH_WEB = 1041;
+    static constexpr uintptr_t CODE_SELECTION_CHANGED = 1042;
+    static constexpr uintptr_t CODE_VOLUME_LEVEL = 1068;
+    // Codes of "ZQ m_WM_MESSAGE_FROM_DLG", the last three also command identifiers.
+    static constexpr uintptr_t CODE_OPEN_ADDRESS = 1034;
+    static constexpr uintptr_t CODE_SEARCH_TREE = 1035;
+    static constexpr uint32_t ID_CLOSE = 1036;
+    static constexpr uint32_t ID_MINIMIZE = 1037;
+    static constexpr uint32_t ID_MAXIMIZE = 1038;
+    // Command identifiers of the player controls.
+    static constexpr uint32_t ID_PLAY = 1026;
+    static constexpr uint32_t ID_STOP = 1027;
+    static constexpr uint32_t ID_NEXT = 1030;
+    static constexpr uint32_t ID_PREVIOUS = 1031;
+    static constexpr uint32_t ID_FULL_SCREEN = 1065;
+    static constexpr uint32_t ID_MUTE = 1066;
+    static constexpr uint32_t ID_VOLUME = 1067;
+
+    // What start-up does that a test must not: end the process, and run the modal first-run
+    // update dialog. Empty members do the real thing (std::exit, exec()).
+    struct CStartupHooks
+    {
+        std::function<void(int)> exitProcess;
+        // Given the dialog, constructed in its first-run mode; answers the dialog's result.
+        std::function<int(CUpdateDlg&)> runUpdateDialog;
+    };
+
+    // Where everything of the bottom strip and the splitter stands for a client area of
+    // cx by cy pixels.
+    struct CFrameLayout
+    {
+        QRect rcSplitter;
+        // Where the preset stations are laid out from.
+        QPoint ptPresets;
+        // The top of the player controls; they start at the right edge of the presets + 5.
+        int32_t nControlsTop = 0;
+        QRect rcBanner;
+        // The rectangle the banner frame pictures stand around.
+        CSkinFramePainter::CEdges rcBannerFrame;
+    };
+
+    // Runs the start-up decisions (see above); the window is made later by LoadFrame.
+    explicit CMainFrame(const CStartupHooks& hooks = CStartupHooks());
+    ~CMainFrame() override;
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Creates the window with its search bar, splitter, tree view and player view, the views
+    // registered with the document, and places it by the size rule (not shown). False on the
+    // first run (the window is refused) and when the splitter or a view cannot be made.
+    bool LoadFrame(CTelvaneDoc* pDocument);
+
+    // The work area the size rule uses; by default the primary screen's available geometry.
+    void SetWorkArea(const QRect& rcWorkArea) { m_rcWorkArea = rcWorkArea; }
+    // The window's rectangle for a work area: 1010 x 640 centred, or the whole work area when
+    // that is smaller; 1 x 1 at (0, 0) on the first run.
+    static QRect ComputeWindowRect(const QRect& rcWorkArea, bool bFirstRun);
+    // The layout for a client area of cx by cy with the splitter margins.
+    static CFrameLayout ComputeLayout(int32_t cx, int32_t cy, const QMargins& rcMargins);
+
+    // The command handlers of the search bar's caption buttons and the player controls.
+    void OnCommand(uint32_t uCommandId);
+    // The Mute button and the player view show the given state.
+    void ApplyMute(bool bMute);
+
+    bool IsFirstRun() const { return m_bFirstRun != 0; }
+    CSplashDlg* GetSplash() const { return m_pSplash; }
+    CFolderTreeView* GetTreeView() const { return m_pTreeView; }
+    CTelvaneView* GetPlayerView() const { return m_pPlayerView; }
+    CMyDlgBar* GetSearchBar() const { return m_wndSearchBar; }
+    QSplitter* GetSplitter() const { return m_wndSplitter; }
+    const QMargins& GetMargins() const { return m_rcMargins; }
+    const CSkinFramePainter::CEdges& GetBannerFrame() const { return m_rcBannerFrame; }
+    bool IsMute() const { return m_bMute != 0; }
+
+    // The message numbers the frame receives.
+    static uint32_t MessageForMainFrame();
+    static uint32_t MessageFromDlg();
+
+protected:
+    bool event(QEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    // Updater hand-over, first run or splash window, in that order.
+    void RunStartup(const CStartupHooks& hooks);
+    bool OnCreateClient(CTelvaneDoc* pDocument);
+    void OnSize(int32_t cx, int32_t cy);
+    intptr_t OnMessageForMainFrame(uintptr_t wParam, intptr_t lParam);
+    intptr_t OnMessageFromDlg(uintptr_t wParam, intptr_t lParam);
+    intptr_t OnButtonTwoStateClicked(uintptr_t wParam);
+    void OnMaximizeRestore();
+    void RemoveSplash();
+
+    CSplashDlg* m_pSplash = nullptr;
+    // The splitter, the search bar and the banner are children of the frame: the frame's widget
+    // tree owns them.
+    QSplitter* m_wndSplitter = nullptr;
+    CFolderTreeView* m_pTreeView = nullptr;
+    CTelvaneView* m_pPlayerView = nullptr;
+    CMyDlgBar* m_wndSearchBar = nullptr;
+    CWebBrowser2* m_wndBanner = nullptr;
+    QMargins m_rcMargins{20, 30, 20, 84};
+    CSkinFramePainter::CEdges m_rcBannerFrame;
+    int32_t m_nControlBarHeight = CONTROL_BAR_HEIGHT;
+    uint32_t m_bFirstRun = 0;
+    // The preset stations, in index order; children of the frame.
+    CArrayPtr m_arrStations{10};
+    // The player controls by index: 0 Stop, 1 Play, 2 Previous, 3 Next, 4 Full screen,
+    // 5 Volume slider, 6 Mute; children of the frame.
+    QWidget* m_ppControls[CONTROL_COUNT] = {};
+    uint32_t m_bBannerShown = 0;
+    CMyString m_strBannerUrl;
+    CMyString m_strServerUrl;
+    uint32_t m_bMute = 0;
+
+    QPointer<CTelvaneDoc> m_pDocument;
+    QRect m_rcWorkArea;
+    uint32_t m_uMessageForMainFrame;
+    uint32_t m_uMessageFromDlg;
+    uint32_t m_uTwoStateClicked;
+};
