@@ -200,15 +200,18 @@ void CTelvaneView::Play()
         return;
     if (!m_bPlayerCreated)
         return;
-    const CMyString strPlaying = m_pPlayer->GetURL();
-    if (!strPlaying.IsEmpty() && strPlaying.IsEqualNoCase(m_station.m_strUrl))
-        return;
-
     // Whatever follows the last "&" is not part of the stream's address.
     CMyString strUrl = m_station.m_strUrl;
     const uint32_t uAmpersand = strUrl.ReverseFind('&');
     if (uAmpersand != MY_NOT_FOUND)
         strUrl.SetLength(uAmpersand);
+
+    // The station already plays when the player holds its address (the player keeps it cut) and
+    // has not come to a stop; a stopped, finished or failed station is started again.
+    const CMyString strPlaying = m_pPlayer->GetURL();
+    if (!strPlaying.IsEmpty() && strPlaying.IsEqualNoCase(strUrl) && IsPlayerRunning())
+        return;
+
     m_pPlayer->SetURL(strUrl);
 
     if (m_pMainFrame != nullptr)
@@ -216,6 +219,20 @@ void CTelvaneView::Play()
 
     HideStartPage();
     m_pPlayer->Play();
+}
+
+bool CTelvaneView::IsPlayerRunning() const
+{
+    switch (m_pPlayer->GetPlayState())
+    {
+    case CWMPPlayer4::PLAY_STATE_UNDEFINED:
+    case CWMPPlayer4::PLAY_STATE_STOPPED:
+    case CWMPPlayer4::PLAY_STATE_MEDIA_ENDED:
+    case CWMPPlayer4::PLAY_STATE_READY:
+        return false;
+    default:
+        return true;
+    }
 }
 
 void CTelvaneView::Stop()

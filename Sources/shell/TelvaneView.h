@@ -114,6 +114,8 @@ protected:
     void timerEvent(QTimerEvent* pEvent) override;
 
 private:
+    // The player is opening, buffering, playing or paused: not stopped, finished or failed.
+    bool IsPlayerRunning() const;
     void CreatePlayer();
     QLabel* CreateStatic();
     void HideStartPage();

@@ -208,16 +208,22 @@ TEST_F(TelvaneViewTest, CutsAtTheLastAmpersandAndReportsStopsAndFailures)
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
     EXPECT_GT(m_pServer->Requests()["clip.ts"], 0);
 
-    // The player holds the cut address, so the same record is handed over again.
+    // The player holds the cut address: the same record is recognised as playing.
     m_pView->Play();
     Settle();
-    EXPECT_EQ(m_frame.m_arrCodes.size(), 2u);
+    EXPECT_EQ(m_frame.m_arrCodes.size(), 1u);
 
     m_pView->Stop();
     m_pView->FullScreen();
     EXPECT_FALSE(Player().GetFullScreen());
     m_pView->UpdateStatusLine();
     EXPECT_EQ(StatusLine(), "  Stopped");
+
+    // A stopped station plays again.
+    m_pView->Play();
+    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
+    EXPECT_EQ(m_frame.m_arrCodes.size(), 2u);
+    m_pView->Stop();
 
     // A station the player cannot open shows the player's reason, and no window opens.
     m_pView->SetStation(CMyString((m_pServer->Url() + "missing.ts").c_str()),
