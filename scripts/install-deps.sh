@@ -13,7 +13,9 @@ packages=(
     # fonts the skin names (Arial's metric twin) and a plain sans for everything else
     fonts-liberation fonts-dejavu-core
     # the demo channels and the whole-program tests
-    ffmpeg xvfb xauth
+    ffmpeg xvfb xauth imagemagick curl
+    # the default browser lookup and its fallback
+    xdg-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )
