@@ -14,8 +14,6 @@ packages=(
     fonts-liberation fonts-dejavu-core
     # the demo channels and the whole-program tests
     ffmpeg xvfb xauth imagemagick curl
-    # the default browser lookup and its fallback
-    xdg-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )
