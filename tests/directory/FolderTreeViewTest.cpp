@@ -1,6 +1,8 @@
 // The station tree on the offscreen platform: real list files in a scratch res folder, a real
 // document, a real splitter, a real message box, and icons fetched from a server on 127.0.0.1.
 #include "directory/FolderTreeView.h"
+#include "text/TextTestSupport.h"
+#include "window/WindowTestSupport.h"
 
 #include "config/FileHandler.h"
 #include "config/Settings.h"
@@ -26,31 +28,6 @@
 
 namespace
 {
-
-std::string Text(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer());
-}
-
-// Stands in for the main frame: records the codes of "Marquint_MESSAGE_FOR_MAIN_FRAME".
-class CFrameStandIn : public QObject
-{
-public:
-    bool event(QEvent* pEvent) override
-    {
-        static const uint32_t s_uMessage = RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME");
-        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != s_uMessage)
-            return QObject::event(pEvent);
-        m_arrCodes.push_back(pMessage->GetWParam());
-        return true;
-    }
-    int Count(uintptr_t uCode) const
-    {
-        return static_cast<int>(std::count(m_arrCodes.begin(), m_arrCodes.end(), uCode));
-    }
-    std::vector<uintptr_t> m_arrCodes;
-};
 
 // Stands in for the player view: records the hints the document hands it.
 class CHintRecorder : public CDocumentView

@@ -1,5 +1,6 @@
 // The media player with a real, headless libmpv against a clip served on 127.0.0.1.
 #include "host/WMPPlayer4.h"
+#include "text/TextTestSupport.h"
 
 #include "ListServer.h"
 #include "TestSupport.h"
@@ -16,11 +17,6 @@
 
 namespace
 {
-std::string Text(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer());
-}
-
 bool Contains(const CMyString& str, const char* pszPart)
 {
     return Text(str).find(pszPart) != std::string::npos;

@@ -1,4 +1,5 @@
 #include "shell/TelvaneApp.h"
+#include "text/TextTestSupport.h"
 
 #include "ListServer.h"
 #include "TestSupport.h"
@@ -25,11 +26,6 @@
 
 namespace
 {
-std::string Text(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer());
-}
-
 // A view that records the hints it receives and can act on one of them.
 class CRecordingView : public CDocumentView
 {

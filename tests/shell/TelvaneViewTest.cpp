@@ -1,6 +1,8 @@
 // The player view with a real, headless media player against a clip served on 127.0.0.1, real
 // labels and a real splitter on the offscreen platform.
 #include "shell/TelvaneView.h"
+#include "text/TextTestSupport.h"
+#include "window/WindowTestSupport.h"
 
 #include "config/FileHandler.h"
 #include "host/WMPPlayer4.h"
@@ -35,27 +37,6 @@
 
 namespace
 {
-std::string Text(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer());
-}
-
-// Stands in for the main frame: counts the codes of "Marquint_MESSAGE_FOR_MAIN_FRAME".
-class CFrameStandIn : public QObject
-{
-public:
-    bool event(QEvent* pEvent) override
-    {
-        static const uint32_t s_uMessage = RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME");
-        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != s_uMessage)
-            return QObject::event(pEvent);
-        m_arrCodes.push_back(pMessage->GetWParam());
-        return true;
-    }
-    std::vector<uintptr_t> m_arrCodes;
-};
-
 // Stands in for the station tree: records the key of every hint 10 it is given.
 class CTreeStandIn : public CDocumentView
 {
