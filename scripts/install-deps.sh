@@ -14,6 +14,9 @@ packages=(
     fonts-liberation fonts-dejavu-core
     # the demo channels and the whole-program tests
     ffmpeg xvfb xauth imagemagick curl
+    # the whole-program test drives the window as a person would: a window manager, pointer and
+    # keys, window properties
+    openbox xdotool x11-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )

@@ -1,8 +1,10 @@
 #include "shell/MainFrame.h"
 
 #include "config/FileHandler.h"
+#include "config/ServerList.h"
 #include "config/Settings.h"
 #include "directory/FolderTreeView.h"
+#include "directory/Station.h"
 #include "host/WebBrowser2.h"
 #include "net/UpdateDlg.h"
 #include "platform/ShellLaunch.h"
@@ -11,10 +13,13 @@
 #include "shell/MyDlgBar.h"
 #include "shell/TelvaneDoc.h"
 #include "shell/TelvaneView.h"
+#include "skin/MyMessageBox.h"
 #include "skin/MyOwnButton.h"
 #include "skin/MySlider.h"
 #include "skin/SkinInfo.h"
 #include "skin/SplashDlg.h"
+#include "skin/ToolTipCtrl.h"
+#include "text/MyXmlDom.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -24,7 +29,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSplitter>
-#include <QToolTip>
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,11 +44,43 @@ constexpr uint32_t SEARCH_BAR_ID = 144;
 // Control bar styles of the search bar: top alignment with a bottom border, tooltips, fly-by
 // and dynamic size.
 constexpr uint32_t SEARCH_BAR_STYLE = 0x1000u | 0x0800u | 0x0010u | 0x0100u | 0x0400u;
-// Indexes of m_ppControls that the frame addresses itself.
-constexpr uint32_t CONTROL_VOLUME = 5;
-constexpr uint32_t CONTROL_MUTE = 6;
-// The part of the banner window that shows, in its own coordinates.
-const QRect BANNER_VISIBLE_PART(12, 17, 468, 60);
+
+// One player control of the bottom strip, in the order of m_ppControls.
+struct CControlInfo
+{
+    uint32_t uCommandId;
+    int32_t nWidth;
+    const char* pszNormal;
+    const char* pszHover;
+    const char* pszPressed;
+    const char* pszTip;
+};
+constexpr int32_t CONTROL_HEIGHT = 63;
+constexpr CControlInfo CONTROLS[CMainFrame::CONTROL_COUNT] = {
+    {CMainFrame::ID_STOP, 55, "res/Skin/Stop.Gif", "res/Skin/StopHover.Gif",
+     "res/Skin/StopPressed.Gif", "Stop"},
+    {CMainFrame::ID_PLAY, 52, "res/Skin/Play.Gif", "res/Skin/PlayHover.Gif",
+     "res/Skin/PlayPressed.Gif", "Play"},
+    {CMainFrame::ID_PREVIOUS, 52, "res/Skin/Prev.Gif", "res/Skin/PrevHover.Gif",
+     "res/Skin/PrevPressed.Gif", "Previous"},
+    {CMainFrame::ID_NEXT, 52, "res/Skin/Next.Gif", "res/Skin/NextHover.Gif",
+     "res/Skin/NextPressed.Gif", "Next"},
+    {CMainFrame::ID_FULL_SCREEN, 55, "res/Skin/FullScreen.Gif", "res/Skin/FullScreenHover.Gif",
+     "res/Skin/FullScreenPressed.Gif", "FullScreen"},
+    // The slider's pictures are its face and its thumb.
+    {CMainFrame::ID_VOLUME, 19, "res/Skin/SliderBG.gif", "res/Skin/SliderButton.Gif", "", "Volume"},
+    {CMainFrame::ID_MUTE, 32, "res/Skin/MuteOn.Gif", "res/Skin/MuteOnHover.Gif",
+     "res/Skin/MuteOnPressed.Gif", "Mute"},
+};
+
+constexpr const char* NO_STATION_SELECTED =
+    "No Station Is Selected.\nTo Pre-Set A Station,Please Select A Station\nFrom The List And "
+    "Then\nClick The Pre-Set Button Again";
+constexpr const char* REPLACE_PRESET =
+    "This Button Already Contains a Pre-Set Station.\n Would You Like To Replace It?";
+constexpr const char* PRESET_DONE = "The Station Was Pre-Set Successfully";
+constexpr const char* PRESET_EMPTY = "This Button Is Not Pre-Set Yet.\nSelect A Station From The "
+                                     "List\nAnd Then Click The Upper Button.";
 } // namespace
 
 uint32_t CMainFrame::MessageForMainFrame()
@@ -82,12 +118,16 @@ CMainFrame::~CMainFrame()
     }
     if (m_pPlayerView != nullptr)
         m_pPlayerView->SetKeyReceiver(nullptr);
-    // The preset stations and the controls are children of the frame and go with it; the array
-    // only forgets them.
-    while (m_arrStations.GetCount() > 0)
-        m_arrStations.RemoveAt(m_arrStations.GetCount() - 1);
+    m_arrStations.RemoveAll();
+    delete m_pToolTip;
+    m_pToolTip = nullptr;
     delete m_pSplash;
     m_pSplash = nullptr;
+    for (QWidget*& pControl : m_ppControls)
+    {
+        delete pControl;
+        pControl = nullptr;
+    }
 }
 
 void CMainFrame::RunStartup(const CStartupHooks& hooks)
@@ -192,12 +232,14 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     }
     Trace("%s", g_strPath.IsEmpty() ? "" : g_strPath.GetBuffer());
 
-    // The one tooltip window of the program, in the skin's colours.
+    ChooseServer();
+    CreateBanner();
+
+    // The one tooltip window of the frame's controls, in the skin's colours.
     const CSkinInfo* pSkin = GetSkinInfo();
-    QPalette paletteTip = QToolTip::palette();
-    paletteTip.setColor(QPalette::ToolTipBase, SkinColor(pSkin->m_clrTooltipBg));
-    paletteTip.setColor(QPalette::ToolTipText, SkinColor(pSkin->m_clrTooltipText));
-    QToolTip::setPalette(paletteTip);
+    m_pToolTip = new CToolTipCtrl();
+    m_pToolTip->Activate(true);
+    m_pToolTip->SetColors(pSkin->m_clrTooltipBg, pSkin->m_clrTooltipText);
 
     m_wndSearchBar = new CMyDlgBar();
     if (!m_wndSearchBar->Create(this, SEARCH_BAR_ID, SEARCH_BAR_STYLE, SEARCH_BAR_ID))
@@ -225,6 +267,9 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
         m_wndSearchBar->show();
     }
 
+    CreateStations();
+    CreateControls();
+
     if (!OnCreateClient(pDocument))
         return false;
 
@@ -235,6 +280,94 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     // The views' initial update: the tree loads the directory and reports code 1040.
     m_pTreeView->OnInitialUpdate();
     return true;
+}
+
+void CMainFrame::ChooseServer()
+{
+    if (!m_strServerUrl.IsEmpty())
+        return;
+    m_strServerUrl = FindFirstReachableServer(UPDATE_SETTINGS_FILE);
+}
+
+void CMainFrame::CreateBanner()
+{
+    const CMyString strResFolder = Settings().GetResFolder();
+    if (strResFolder.IsEmpty())
+        return;
+    CMyString strFile = strResFolder;
+    strFile += MOVIES_SETTINGS_FILE;
+    CMyString strText;
+    if (!CFileHandler().ReadScrambledFile(strFile, strText))
+        return;
+    CMyXmlDom dom;
+    if (!dom.LoadXml(strText) || dom.GetRoot() == nullptr)
+        return;
+    const CXmlNode* pBanner = dom.GetRoot()->FindChild(CMyString("VELTRO_BANNER"));
+    if (pBanner == nullptr)
+        return;
+    const CMyString strPage = pBanner->GetChildValue(CMyString("URL"));
+    if (strPage.IsEmpty())
+        return;
+    m_strBannerUrl = m_strServerUrl;
+    m_strBannerUrl.AppendPath(strPage);
+    if (m_strBannerUrl.IsEmpty())
+        return;
+
+    // A child of the frame; the layout gives it its place and clips it to the part that shows.
+    m_wndBanner = new CWebBrowser2(this);
+    m_wndBanner->setObjectName(QStringLiteral("explorer"));
+    m_wndBanner->setGeometry(0, 0, 0, 0);
+    m_bBannerShown = 1;
+    m_wndBanner->put_Visible(true);
+    m_wndBanner->Navigate(m_strBannerUrl);
+}
+
+void CMainFrame::CreateStations()
+{
+    for (int32_t nIndex = 0; nIndex < static_cast<int32_t>(PRESET_COUNT); ++nIndex)
+    {
+        auto* pStation = new CStation(this, nIndex, m_pToolTip);
+        if (pStation->Create())
+            m_arrStations.Add(pStation);
+        else
+            delete pStation;
+    }
+}
+
+void CMainFrame::CreateControls()
+{
+    for (uint32_t uIndex = 0; uIndex < CONTROL_COUNT; ++uIndex)
+    {
+        const CControlInfo& info = CONTROLS[uIndex];
+        const QRect rect(0, 0, info.nWidth, CONTROL_HEIGHT);
+        CMyOwnButton* pControl = nullptr;
+        if (uIndex == CONTROL_VOLUME)
+        {
+            auto* pSlider = new CMySlider();
+            pSlider->SetPictures(info.pszNormal, info.pszHover, info.pszPressed);
+            // The slider takes its track's scale from this rectangle and posts its levels here.
+            pSlider->Create(this, rect);
+            pControl = pSlider;
+        }
+        else
+        {
+            pControl = new CMyOwnButton(this);
+            pControl->SetPictures(info.pszNormal, info.pszHover, info.pszPressed);
+            pControl->setGeometry(rect);
+            const uint32_t uCommandId = info.uCommandId;
+            connect(pControl, &QPushButton::clicked, this,
+                    [this, uCommandId] { OnCommand(uCommandId); });
+        }
+        m_ppControls[uIndex] = pControl;
+        pControl->SetNotifyWindow(this);
+        pControl->SetStyle(CMyOwnButton::STYLE_PICTURE_ONLY);
+        pControl->SetTransparent(true);
+        // The keyboard stays with the station tree when a control is clicked.
+        pControl->setFocusPolicy(Qt::NoFocus);
+        pControl->show();
+        if (info.pszTip[0] != '\0')
+            m_pToolTip->AddTool(pControl, QString::fromUtf8(info.pszTip));
+    }
 }
 
 bool CMainFrame::OnCreateClient(CTelvaneDoc* pDocument)
@@ -263,7 +396,8 @@ bool CMainFrame::OnCreateClient(CTelvaneDoc* pDocument)
 
     Settings settings;
     m_bMute = settings.GetMute() ? 1 : 0;
-    const int32_t nVolume = settings.GetVolume();
+    // A stored level outside 0 to 100 (an edited settings file) is brought into range.
+    const int32_t nVolume = std::clamp(settings.GetVolume(), 0, 100);
 
     m_pPlayerView->SetMainFrame(this);
     m_pPlayerView->SetVolume(nVolume);
@@ -278,7 +412,10 @@ bool CMainFrame::OnCreateClient(CTelvaneDoc* pDocument)
         pDocument->AddView(m_pPlayerView);
 
     if (auto* pSlider = dynamic_cast<CMySlider*>(m_ppControls[CONTROL_VOLUME]))
+    {
         pSlider->SetLevel(nVolume);
+        pSlider->update();
+    }
     ApplyMute(m_bMute != 0);
     return true;
 }
@@ -294,10 +431,16 @@ void CMainFrame::OnSize(int32_t cx, int32_t cy)
     const CFrameLayout layout = ComputeLayout(cx, cy, m_rcMargins);
     m_wndSplitter->setGeometry(layout.rcSplitter);
 
-    // The preset stations come first in the bottom strip, each laid out from
-    // layout.ptPresets; the controls follow the right edge of their widest column, at least 30.
-    int32_t nNextX = 30;
-    nNextX += 5;
+    // The preset stations come first in the bottom strip; the controls follow the right edge of
+    // the presets, at least 30.
+    int32_t nNextX = PRESETS_MIN_RIGHT;
+    for (uint32_t uIndex = 0; uIndex < m_arrStations.GetCount(); ++uIndex)
+    {
+        int32_t nRight = 0;
+        GetStation(uIndex)->Layout(layout.ptPresets.x(), layout.ptPresets.y(), &nRight);
+        nNextX = std::max(nNextX, nRight);
+    }
+    nNextX += CONTROLS_GAP;
     for (QWidget* pControl : m_ppControls)
     {
         if (pControl == nullptr)
@@ -441,11 +584,92 @@ intptr_t CMainFrame::OnMessageFromDlg(uintptr_t wParam, intptr_t lParam)
     return 0;
 }
 
-intptr_t CMainFrame::OnButtonTwoStateClicked(uintptr_t /*wParam*/)
+intptr_t CMainFrame::OnButtonTwoStateClicked(uintptr_t wParam)
 {
-    // The button is one of the preset stations' two buttons: the station that owns it plays
-    // its preset or takes the selected station. A button that belongs to no station is ignored.
+    const auto* pButton = reinterpret_cast<const QObject*>(wParam);
+    // One preset dialog at a time: a press while a preset's message box is open is dropped.
+    if (m_bPresetBusy)
+        return 0;
+    for (uint32_t uIndex = 0; uIndex < m_arrStations.GetCount(); ++uIndex)
+    {
+        CStation* pStation = GetStation(uIndex);
+        if (pButton == pStation->GetStationButton())
+        {
+            m_pPressedPreset = pStation->GetStationButton();
+            PlayPreset(pStation);
+            break;
+        }
+        if (pButton == pStation->GetPresetButton())
+        {
+            m_pPressedPreset = pStation->GetPresetButton();
+            PresetSelectedStation(pStation);
+            break;
+        }
+    }
     return 0;
+}
+
+void CMainFrame::PlayPreset(CStation* pStation)
+{
+    if (pStation->GetName().IsEmpty() || pStation->GetUrl().IsEmpty())
+        ShowMessage(PRESET_EMPTY, CMyMessageBox::TYPE_OK);
+    if (m_pPlayerView == nullptr)
+        return;
+    m_pPlayerView->SetStation(pStation->GetUrl(), pStation->GetName());
+    m_pPlayerView->Play();
+}
+
+void CMainFrame::PresetSelectedStation(CStation* pStation)
+{
+    if (m_pTreeView == nullptr)
+        return;
+    const CStationItem* pItem = m_pTreeView->GetSelectedItem();
+    if (pItem == nullptr || pItem->m_strUrl.IsEmpty() ||
+        pItem->m_strUrl.IsEqualNoCase(CMyString(FOLDER_URL)))
+    {
+        ShowMessage(NO_STATION_SELECTED, CMyMessageBox::TYPE_OK);
+        return;
+    }
+    // The record may change while the question is open (the tree reloads its icons); the
+    // station is taken as it was when the button was pressed.
+    const CMyString strUrl = pItem->m_strUrl;
+    const CMyString strPath = pItem->m_strPath;
+    if (!pStation->GetUrl().IsEmpty() &&
+        ShowMessage(REPLACE_PRESET, CMyMessageBox::TYPE_YES_NO) != CMyMessageBox::RESULT_YES)
+        return;
+
+    pStation->SetStation(strUrl, strPath);
+    Settings settings;
+    settings.SetStationName(pStation->GetIndex(), strPath);
+    settings.SetStationUrl(pStation->GetIndex(), strUrl);
+    pStation->SetPresetState(true);
+    pStation->UpdateTooltip();
+    ShowMessage(PRESET_DONE, CMyMessageBox::TYPE_OK);
+}
+
+int CMainFrame::ShowMessage(const char* pszText, uint32_t nType)
+{
+    // The box takes the mouse before the pressed button sees its release: the button must not
+    // stay down behind it.
+    if (!m_pPressedPreset.isNull())
+        m_pPressedPreset->setDown(false);
+    m_bPresetBusy = true;
+    CMyMessageBox box{CMyString(pszText), nType};
+    const int nResult = box.exec();
+    m_bPresetBusy = false;
+    Trace("Message box: %s -> %d",
+          QString::fromUtf8(pszText).replace('\n', " | ").toUtf8().constData(), nResult);
+    return nResult;
+}
+
+CStation* CMainFrame::GetStation(uint32_t uIndex) const
+{
+    return static_cast<CStation*>(m_arrStations.GetAtOrNull(uIndex));
+}
+
+QWidget* CMainFrame::GetControl(uint32_t uIndex) const
+{
+    return uIndex < CONTROL_COUNT ? m_ppControls[uIndex] : nullptr;
 }
 
 void CMainFrame::OnCommand(uint32_t uCommandId)
@@ -514,19 +738,20 @@ void CMainFrame::OnMaximizeRestore()
 
 void CMainFrame::ApplyMute(bool bMute)
 {
-    if (auto* pMute = dynamic_cast<CMyOwnButton*>(m_ppControls[CONTROL_MUTE]))
+    auto* pMute = dynamic_cast<CMyOwnButton*>(m_ppControls[CONTROL_MUTE]);
+    if (pMute != nullptr && m_pToolTip != nullptr)
     {
         if (bMute)
         {
             pMute->SetPictures("res/Skin/MuteOff.Gif", "res/Skin/MuteOffHover.Gif",
                                "res/Skin/MuteOffPressed.Gif");
-            pMute->setToolTip(QStringLiteral("Cancel Mute"));
+            m_pToolTip->UpdateTipText(pMute, QStringLiteral("Cancel Mute"));
         }
         else
         {
             pMute->SetPictures("res/Skin/MuteOn.Gif", "res/Skin/MuteOnHover.Gif",
                                "res/Skin/MuteOnPressed.Gif");
-            pMute->setToolTip(QStringLiteral("Mute"));
+            m_pToolTip->UpdateTipText(pMute, QStringLiteral("Mute"));
         }
         pMute->update();
     }

@@ -5,6 +5,7 @@
 #include "text/ArrayString.h"
 #include "text/MyString.h"
 
+#include <QAbstractButton>
 #include <QMargins>
 #include <QPoint>
 #include <QPointer>
@@ -17,7 +18,9 @@
 class CFolderTreeView;
 class CMyDlgBar;
 class CSplashDlg;
+class CStation;
 class CTelvaneView;
+class CToolTipCtrl;
 class CUpdateDlg;
 class CWebBrowser2;
 class QSplitter;
@@ -25,7 +28,8 @@ class QSplitter;
 // The program's one top-level window and the hub through which its parts talk: a frameless
 // window whose whole surface is painted from the skin, with the search bar along the top (which
 // is also its caption), a splitter holding the station tree and the player view, and the bottom
-// strip for the preset stations, the player controls and the banner.
+// strip: five preset stations, the seven player controls (Stop, Play, Previous, Next, Full
+// screen, the volume slider, Mute) and the banner page from the list server.
 //
 // The parts notify the frame through registered window messages only:
 // - "Marquint_MESSAGE_FOR_MAIN_FRAME" (posted): the first parameter a code, 1039 station started,
@@ -33,7 +37,8 @@ class QSplitter;
 // - "ZQ m_WM_MESSAGE_FROM_DLG" (posted by the search bar): 1034 open an address, 1035 search the
 //   tree (both with a new CMyString that the frame deletes in every case), 1036 close,
 //   1037 minimise, 1038 maximise or restore;
-// - "ZQ WM_BUTTON_TWO_STATE_CLICKED" (sent by the preset buttons).
+// - "ZQ WM_BUTTON_TWO_STATE_CLICKED" (sent by the preset buttons at their press): a preset's
+//   station button plays its station, its pre-set button stores the tree's selected station.
 // Unknown codes are ignored and every handler answers 0.
 //
 // Construction runs the start-up decisions: hand over to the external updater, or on the first
@@ -50,9 +55,25 @@ public:
     static constexpr int32_t CONTROL_BAR_HEIGHT = 40;
     static constexpr uint32_t CONTROL_COUNT = 7;
     static constexpr uint32_t PRESET_COUNT = 5;
-    // The banner window and the part of it that shows.
+    // The banner window and the part of it that shows, in its own coordinates.
     static constexpr int32_t BANNER_WIDTH = 510;
     static constexpr int32_t BANNER_HEIGHT = 80;
+    static constexpr QRect BANNER_VISIBLE_PART{12, 17, 468, 60};
+    // The control identifier of the banner browser.
+    static constexpr uint32_t ID_BANNER = 1025;
+    // Where the bottom strip starts: the presets from x = 15, the controls 5 pixels after the
+    // presets' right edge (at least 30).
+    static constexpr int32_t PRESETS_LEFT = 15;
+    static constexpr int32_t PRESETS_MIN_RIGHT = 30;
+    static constexpr int32_t CONTROLS_GAP = 5;
+    // Indexes of the player controls in m_ppControls.
+    static constexpr uint32_t CONTROL_STOP = 0;
+    static constexpr uint32_t CONTROL_PLAY = 1;
+    static constexpr uint32_t CONTROL_PREVIOUS = 2;
+    static constexpr uint32_t CONTROL_NEXT = 3;
+    static constexpr uint32_t CONTROL_FULL_SCREEN = 4;
+    static constexpr uint32_t CONTROL_VOLUME = 5;
+    static constexpr uint32_t CONTROL_MUTE = 6;
 
     // Codes of "Marquint_MESSAGE_FOR_MAIN_FRAME".
     static constexpr uintptr_t CODE_STATION_STARTED = 1039;
@@ -122,6 +143,13 @@ public:
     // The Mute button and the player view show the given state.
     void ApplyMute(bool bMute);
 
+    // The preset's station button was pressed: its station becomes the player view's current
+    // station and plays. An empty preset says how to pre-set one first.
+    void PlayPreset(CStation* pStation);
+    // The preset's pre-set button was pressed: the tree's selected station goes onto the preset
+    // and into the settings store, after asking when the preset already holds one.
+    void PresetSelectedStation(CStation* pStation);
+
     bool IsFirstRun() const { return m_bFirstRun != 0; }
     CSplashDlg* GetSplash() const { return m_pSplash; }
     CFolderTreeView* GetTreeView() const { return m_pTreeView; }
@@ -131,6 +159,15 @@ public:
     const QMargins& GetMargins() const { return m_rcMargins; }
     const CSkinFramePainter::CEdges& GetBannerFrame() const { return m_rcBannerFrame; }
     bool IsMute() const { return m_bMute != 0; }
+    uint32_t GetStationCount() const { return m_arrStations.GetCount(); }
+    CStation* GetStation(uint32_t uIndex) const;
+    // The player control at an index of m_ppControls (CONTROL_STOP ... CONTROL_MUTE).
+    QWidget* GetControl(uint32_t uIndex) const;
+    CToolTipCtrl* GetToolTip() const { return m_pToolTip; }
+    CWebBrowser2* GetBanner() const { return m_wndBanner; }
+    bool IsBannerShown() const { return m_bBannerShown != 0; }
+    const CMyString& GetBannerUrl() const { return m_strBannerUrl; }
+    const CMyString& GetServerUrl() const { return m_strServerUrl; }
 
     // The message numbers the frame receives.
     static uint32_t MessageForMainFrame();
@@ -146,6 +183,12 @@ protected:
 private:
     // Updater hand-over, first run or splash window, in that order.
     void RunStartup(const CStartupHooks& hooks);
+    // The first server that answers becomes m_strServerUrl.
+    void ChooseServer();
+    // The banner page named by the movies settings, on that server, in a browser of its own.
+    void CreateBanner();
+    void CreateStations();
+    void CreateControls();
     bool OnCreateClient(CTelvaneDoc* pDocument);
     void OnSize(int32_t cx, int32_t cy);
     intptr_t OnMessageForMainFrame(uintptr_t wParam, intptr_t lParam);
@@ -153,6 +196,8 @@ private:
     intptr_t OnButtonTwoStateClicked(uintptr_t wParam);
     void OnMaximizeRestore();
     void RemoveSplash();
+    // The program's message box over the frame: the answer of CMyMessageBox.
+    int ShowMessage(const char* pszText, uint32_t nType);
 
     CSplashDlg* m_pSplash = nullptr;
     // The splitter, the search bar and the banner are children of the frame: the frame's widget
@@ -166,15 +211,20 @@ private:
     CSkinFramePainter::CEdges m_rcBannerFrame;
     int32_t m_nControlBarHeight = CONTROL_BAR_HEIGHT;
     uint32_t m_bFirstRun = 0;
-    // The preset stations, in index order; children of the frame.
+    // The preset stations (CStation), in index order; owned.
     CArrayPtr m_arrStations{10};
     // The player controls by index: 0 Stop, 1 Play, 2 Previous, 3 Next, 4 Full screen,
-    // 5 Volume slider, 6 Mute; children of the frame.
+    // 5 Volume slider, 6 Mute; owned.
     QWidget* m_ppControls[CONTROL_COUNT] = {};
     uint32_t m_bBannerShown = 0;
     CMyString m_strBannerUrl;
     CMyString m_strServerUrl;
+    CToolTipCtrl* m_pToolTip = nullptr;
     uint32_t m_bMute = 0;
+    // Set while a preset's message box is open: a second press on a preset waits for it.
+    bool m_bPresetBusy = false;
+    // The preset button whose press is being handled.
+    QPointer<QAbstractButton> m_pPressedPreset;
 
     QPointer<CTelvaneDoc> m_pDocument;
     QRect m_rcWorkArea;

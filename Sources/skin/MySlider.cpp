@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 CMySlider::CMySlider(QWidget* pParent) : CMyOwnButton(pParent)
 {
     SetStyle(STYLE_PICTURE_ONLY);
@@ -34,6 +36,7 @@ void CMySlider::SetLevel(int32_t nLevel)
 {
     if (m_dScale <= 0.0)
         return;
+    nLevel = std::clamp(nLevel, 0, 100);
     m_nThumbY = static_cast<int32_t>((100 - nLevel) / m_dScale) + TRACK_TOP;
 }
 

@@ -25,7 +25,8 @@ public:
     // path is ignored.
     void SetPictures(const CMyString& strBackground, const CMyString& strThumb,
                      const CMyString& strUnused) override;
-    // Moves the thumb to the level (0 to 100); the caller redraws.
+    // Moves the thumb to the level (0 to 100; a level outside counts as the nearer end); the
+    // caller redraws.
     void SetLevel(int32_t nLevel);
     // The level that the thumb's position shows.
     int32_t GetLevel() const;

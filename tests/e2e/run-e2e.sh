@@ -4,7 +4,7 @@
 #   tests/e2e/run-e2e.sh PROGRAM LISTSERVER LISTS_TOOL SOURCE_DIR
 #
 # 1. A fresh home folder; the demo lists published for a list server on a free port of
-#    127.0.0.1, one demo channel generated with ffmpeg, an install tree recorded as
+#    127.0.0.1, two demo channels generated with ffmpeg, an install tree recorded as
 #    "Install Path" (orvanta --set-install-path), and a stand-in default browser that records
 #    its arguments.
 # 2. First run: the program copies the installed lists, fetches the current ones from the server
@@ -12,11 +12,17 @@
 # 3. The restarted program's tree holds the demo categories; the ORVANTA_AUTOPLAY hook plays the
 #    second station (the moving test pattern); the player fetches the channel from the server
 #    and two screenshots of the player area differ.
-# 4. "install" opens the install page through the stand-in browser and ends with code 0.
-# 5. A second plain start ends quietly with code 0 while the first instance runs.
+# 4. The bottom strip, by pointer clicks at its places in the window: Stop stills the picture,
+#    Play starts it again, Next and Play start the next channel, Mute twice stores "TRUE" then
+#    "FALSE", a drag of the volume slider stores the level of the release position, the upper
+#    button of a preset stores the selected station, an empty preset says so.
+# 5. The Close button ends the program with code 0; started again, the preset plays its station.
+#    The banner page was fetched once per window and once per station start.
+# 6. "install" opens the install page through the stand-in browser and ends with code 0.
+# 7. A second plain start ends quietly with code 0 while the first instance runs.
 #
-# Everything runs under xvfb-run; the scratch folder is kept when a check fails
-# (ORVANTA_E2E_KEEP=1 keeps it always).
+# Everything runs under xvfb-run with the openbox window manager; screenshots are kept in the
+# scratch folder, which is kept when a check fails (ORVANTA_E2E_KEEP=1 keeps it always).
 set -euo pipefail
 
 if [[ $# -ne 4 ]]; then
@@ -28,7 +34,7 @@ listserver=$(realpath "$2")
 lists_tool=$(realpath "$3")
 root=$(realpath "$4")
 
-for tool in xvfb-run ffmpeg import compare convert; do
+for tool in xvfb-run openbox xdotool ffmpeg import compare convert; do
     command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 
@@ -41,6 +47,7 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-e2e.XXXXXX")
 failed=1
 server_pid=
+wm_pid=
 
 # Processes of this test only: those carrying its tag in their environment.
 our_programs()
@@ -62,6 +69,7 @@ cleanup()
         kill "$pid" 2>/dev/null || true
     done
     [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true
+    [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
     sleep 0.5
     for pid in $(our_programs); do
         kill -9 "$pid" 2>/dev/null || true
@@ -77,6 +85,7 @@ trap cleanup EXIT
 fail()
 {
     echo "FAILED: $*" >&2
+    import -window root "$work/failure.png" 2>/dev/null || true
     echo "--- program log (last 40 lines) ---" >&2
     tail -n 40 "$work/orvanta.log" >&2 2>/dev/null || true
     echo "--- list server log (last 20 lines) ---" >&2
@@ -94,6 +103,87 @@ wait_for()
         [[ $SECONDS -lt $limit ]] || return 1
         sleep 0.2
     done
+}
+
+# The window manager of the display, as on a desktop.
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    fail "openbox did not start"
+
+# --- Helpers for the window ----------------------------------------------------------------------
+# Places in the 1010 x 640 client area: preset i at x = 15 + 32 i, its upper button from y = 570
+# (29 x 30) and its station button from y = 600 (29 x 34); the controls from x = 177 at y = 575,
+# 63 high: Stop 55, Play 52, Previous 52, Next 52, Full screen 55, volume 19, Mute 32.
+window_id() { xdotool search --onlyvisible --name '^ORVANTA - 1\.18$' | head -n 1; }
+window_shown() { [[ -n "$(window_id)" ]]; }
+find_window()
+{
+    local id
+    wait_for 30 window_shown || fail "no main window on the display"
+    id=$(window_id)
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    wx=$X wy=$Y
+    [[ "$WIDTH x $HEIGHT" == "1010 x 640" ]] || fail "the window is $WIDTH x $HEIGHT"
+}
+# click X Y: a left click at a point of the window's client area.
+click()
+{
+    xdotool mousemove --sync $((wx + $1)) $((wy + $2)) click 1
+    sleep 0.4
+}
+preset_x() { echo $((15 + 32 * $1 + 14)); }
+STOP_X=204 PLAY_X=258 NEXT_X=362 SLIDER_X=452 MUTE_X=478 CONTROLS_Y=606
+shot() { import -window root "$work/$1.png"; }
+# The player area of the window; two shots of it a second apart differ while a picture moves.
+player_changes()
+{
+    shot "$1-a"
+    sleep 1
+    shot "$1-b"
+    local area="600x380+$((wx + 325))+$((wy + 70))" changed
+    convert "$work/$1-a.png" -crop "$area" +repage "$work/$1-area-a.png"
+    convert "$work/$1-b.png" -crop "$area" +repage "$work/$1-area-b.png"
+    changed=$(compare -metric AE "$work/$1-area-a.png" "$work/$1-area-b.png" null: 2>&1 || true)
+    changed=${changed%% *}
+    echo "${changed%.*}"
+}
+# setting KEY NAME: a value of the settings store; KEY is "" or the key below SOFTWARE\ORVANTA,
+# such as "\Stations\2".
+setting()
+{
+    section="[SOFTWARE\\ORVANTA$1]" name="$2" awk '
+        $0 == ENVIRON["section"] { inside = 1; next }
+        /^\[/ { inside = 0 }
+        inside && index($0, ENVIRON["name"] "=") == 1 { print substr($0, length(ENVIRON["name"]) + 2) }
+    ' "$XDG_CONFIG_HOME/ORVANTA/settings.ini"
+}
+requests() { grep -c "GET /$1" "$work/server.log" || true; }
+# at_least COUNT FILE: the list server was asked for the file at least COUNT times.
+at_least() { [[ "$(requests "$2")" -ge "$1" ]]; }
+# The program's message box: its dialog window (untitled, so found by its class and type).
+box_id()
+{
+    local id
+    for id in $(xdotool search --onlyvisible --classname '^orvanta$'); do
+        if xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
+}
+# answer_box TEXT NAME: waits for the message box, keeps a screenshot of it, answers it with
+# Enter and checks the text it showed (the program traces each box when it closes).
+answer_box()
+{
+    local box
+    wait_for 10 box_id >/dev/null || fail "no message box for: $1"
+    box=$(box_id)
+    sleep 0.5
+    shot "box-$2"
+    xdotool windowactivate --sync "$box" key Return
+    wait_for 10 grep -qF "Message box: $1" "$work/orvanta.log" || fail "the box did not say: $1"
 }
 
 # --- 1. A fresh account -------------------------------------------------------------------------
@@ -141,13 +231,19 @@ cp -R "$root/demo/lists" "$work/lists"
 sed -i "s|127\.0\.0\.1:8719|127.0.0.1:$port|g" "$work/lists"/*.txt
 "$lists_tool" publish "$work/lists" "$site" >/dev/null
 cp -R "$root/demo/site/." "$site/"
-# The test pattern moves in every frame; 30 seconds are enough for the screenshots.
-mkdir -p "$site/channels/pattern"
-ffmpeg -nostdin -hide_banner -loglevel error -y \
-    -f lavfi -i "testsrc2=size=640x360:rate=25" -f lavfi -i "sine=frequency=660:sample_rate=48000" \
-    -t 30 -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 50 -c:a aac -ac 2 \
-    -f hls -hls_time 2 -hls_playlist_type vod \
-    -hls_segment_filename "$site/channels/pattern/seg%03d.ts" "$site/channels/pattern/index.m3u8"
+# channel NAME SOURCE SECONDS: one demo channel as HLS. The test pattern moves in every frame and
+# carries the first checks; the Mandelbrot channel is the one after it in the tree.
+channel()
+{
+    mkdir -p "$site/channels/$1"
+    ffmpeg -nostdin -hide_banner -loglevel error -y \
+        -f lavfi -i "$2" -f lavfi -i "sine=frequency=660:sample_rate=48000" \
+        -t "$3" -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 50 -c:a aac -ac 2 \
+        -f hls -hls_time 2 -hls_playlist_type vod \
+        -hls_segment_filename "$site/channels/$1/seg%03d.ts" "$site/channels/$1/index.m3u8"
+}
+channel pattern "testsrc2=size=640x360:rate=25" 60
+channel fractal "testsrc2=size=320x180:rate=25" 60
 pass "list server at $url with the demo lists"
 
 # The install tree as an installer leaves it: the skin and the first lists.
@@ -185,22 +281,111 @@ grep -q "Autoplay: ${url}channels/pattern/index.m3u8" "$work/orvanta.log" ||
 wait_for 60 grep -q 'GET /channels/pattern/seg0' "$work/server.log" ||
     fail "the player did not fetch the channel"
 pass "the tree shows the demo lists and the test pattern is fetched"
-# The window is centred on the 1280 x 800 screen; the player fills its right part.
+find_window
 sleep 4
-import -window root "$work/shot1.png"
-sleep 2
-import -window root "$work/shot2.png"
-area=600x380+460+150
-convert "$work/shot1.png" -crop "$area" +repage "$work/area1.png"
-convert "$work/shot2.png" -crop "$area" +repage "$work/area2.png"
-colours=$(convert "$work/area2.png" -format %k info:)
-changed=$(compare -metric AE "$work/area1.png" "$work/area2.png" null: 2>&1 || true)
-changed=${changed%% *}
+moving=$(player_changes autoplay)
+colours=$(convert "$work/autoplay-area-b.png" -format %k info:)
 [[ "$colours" -gt 50 ]] || fail "the player area is plain ($colours colours)"
-[[ "${changed%.*}" -gt 2000 ]] || fail "the picture does not move ($changed pixels changed)"
-pass "the video moves ($changed pixels changed, $colours colours)"
+[[ "$moving" -gt 2000 ]] || fail "the picture does not move ($moving pixels changed)"
+pass "the video moves ($moving pixels changed, $colours colours)"
 
-# --- 4. "install" opens the install page ---------------------------------------------------------
+# --- 4. The bottom strip -------------------------------------------------------------------------
+# Started so far: the window's own banner, and the station the hook played.
+banner_loads=2
+wait_for 20 at_least $banner_loads pages/Banner.htm ||
+    fail "the banner page was not fetched"
+
+click $STOP_X $CONTROLS_Y
+sleep 1
+still=$(player_changes stopped)
+[[ "$still" -lt 200 ]] || fail "the picture still moves after Stop ($still pixels changed)"
+pass "Stop stills the picture"
+
+click $PLAY_X $CONTROLS_Y
+banner_loads=$((banner_loads + 1))
+sleep 3
+moving=$(player_changes playing)
+[[ "$moving" -gt 2000 ]] || fail "Play did not start the picture again ($moving pixels changed)"
+pass "Play starts it again ($moving pixels changed)"
+
+click $NEXT_X $CONTROLS_Y
+click $PLAY_X $CONTROLS_Y
+banner_loads=$((banner_loads + 1))
+wait_for 20 grep -q 'GET /channels/fractal/seg0' "$work/server.log" ||
+    fail "Next and Play did not start the next channel"
+pass "Next and Play start the next channel"
+
+click $MUTE_X $CONTROLS_Y
+[[ "$(setting '' Mute)" == TRUE ]] || fail "Mute stored \"$(setting '' Mute)\""
+click $MUTE_X $CONTROLS_Y
+[[ "$(setting '' Mute)" == FALSE ]] || fail "the second Mute stored \"$(setting '' Mute)\""
+pass "Mute twice stores TRUE, then FALSE"
+
+# The slider's track runs from y = 21 (level 100) to 46 (level 0) below its top; the thumb's
+# bottom edge follows the pointer 5 pixels below it.
+release_y=30
+thumb_y=$((release_y + 5 < 21 ? 21 : (release_y + 5 > 46 ? 46 : release_y + 5)))
+level=$((100 - (thumb_y - 21) * 4))
+xdotool mousemove --sync $((wx + SLIDER_X)) $((wy + 575 + 40)) mousedown 1
+for y in 36 33 $release_y; do
+    xdotool mousemove --sync $((wx + SLIDER_X)) $((wy + 575 + y))
+    sleep 0.1
+done
+xdotool mouseup 1
+sleep 0.5
+[[ "$(setting '' Volume)" == "$level" ]] ||
+    fail "the slider stored \"$(setting '' Volume)\", not $level"
+pass "a drag of the volume slider stores level $level"
+
+# The Next click left the Mandelbrot channel selected in the tree: pre-set it on preset 2.
+click "$(preset_x 2)" 585
+answer_box "The Station Was Pre-Set Successfully" preset-done
+[[ "$(setting '\Stations\2' Url)" == "${url}channels/fractal/index.m3u8" ]] ||
+    fail "preset 2 holds the address \"$(setting '\Stations\2' Url)\""
+[[ "$(setting '\Stations\2' Name)" == "Demo Channels/Generative/Mandelbrot" ]] ||
+    fail "preset 2 holds the name \"$(setting '\Stations\2' Name)\""
+pass "preset 2 holds the selected station"
+
+click "$(preset_x 4)" 617
+answer_box "This Button Is Not Pre-Set Yet. | Select A Station From The List | And Then Click The Upper Button." preset-empty
+pass "an empty preset says how to pre-set it"
+
+# --- 5. Close, start again, play the preset --------------------------------------------------------
+click 984 16
+gone() { [[ -z "$(our_programs)" ]]; }
+wait_for 20 gone || fail "the Close button did not end the program"
+pass "the Close button ends the program"
+
+status_file="$work/restart.status"
+# Without the autoplay hook: this time only the preset plays.
+(
+    status=0
+    env -u ORVANTA_AUTOPLAY timeout 300 "$program" >>"$work/orvanta.log" 2>&1 || status=$?
+    echo "$status" >"$status_file"
+) &
+find_window
+banner_loads=$((banner_loads + 1))
+wait_for 30 at_least $banner_loads pages/Banner.htm ||
+    fail "the restarted window did not fetch its banner"
+fractal_before=$(requests channels/fractal/index.m3u8)
+shot restarted
+click "$(preset_x 2)" 617
+banner_loads=$((banner_loads + 1))
+wait_for 20 at_least $((fractal_before + 1)) channels/fractal/index.m3u8 ||
+    fail "preset 2 did not play its station after the restart"
+sleep 3
+moving=$(player_changes preset)
+[[ "$moving" -gt 1000 ]] || fail "the preset's station does not move ($moving pixels changed)"
+pass "after a restart preset 2 plays its station"
+
+sleep 2
+banner=$(requests pages/Banner.htm)
+[[ "$banner" -eq $banner_loads ]] ||
+    fail "the banner page was fetched $banner times, not $banner_loads (2 windows, $((banner_loads - 2)) station starts)"
+pass "the banner page was fetched once per window and once per station start ($banner)"
+
+# --- 6. "install" opens the install page ---------------------------------------------------------
+main_pid=$(our_programs | head -n 1)
 status=0
 timeout 60 "$program" install >>"$work/orvanta.log" 2>&1 || status=$?
 [[ $status -eq 0 ]] || fail "\"install\" ended with $status"
@@ -209,12 +394,17 @@ wait_for 10 test -f "$work/browser-arguments" || fail "no browser was started fo
     fail "the browser got: $(cat "$work/browser-arguments")"
 pass "\"install\" opened ${url}InstallPageOrvanta.htm"
 
-# --- 5. A second plain start ends quietly ----------------------------------------------------------
+# --- 7. A second plain start ends quietly ----------------------------------------------------------
 status=0
 timeout 60 "$program" >>"$work/orvanta.log" 2>&1 || status=$?
 [[ $status -eq 0 ]] || fail "the second start ended with $status"
 [[ "$(our_programs)" == "$main_pid" ]] || fail "a second instance stayed: $(our_programs)"
 pass "a second plain start ended quietly"
+
+click 984 16
+wait_for 20 test -f "$status_file" || fail "the Close button did not end the restarted program"
+[[ "$(cat "$status_file")" == 0 ]] || fail "the restarted program ended with $(cat "$status_file")"
+pass "the restarted program ended with code 0"
 
 failed=0
 echo "e2e: all checks passed"
