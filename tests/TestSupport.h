@@ -17,6 +17,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// Defined in builds with AddressSanitizer or ThreadSanitizer. The web engine's own code trips
+// them (a new/delete size mismatch inside it), so tests that load pages run only in ordinary
+// builds.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ORVANTA_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ORVANTA_SANITIZED_BUILD 1
+#endif
+#endif
+
 // A fresh home for one test: a temporary folder with the user's configuration and data folders
 // pointed into it, so every test starts as a new account and none touches the real home.
 class ScratchHome : public ::testing::Test

@@ -10,16 +10,6 @@
 #include <string>
 #include <thread>
 
-// The web engine's own code trips the sanitizers (AddressSanitizer reports a new/delete size
-// mismatch inside it), so the test runs only in ordinary builds.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ORVANTA_SANITIZED_BUILD 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORVANTA_SANITIZED_BUILD 1
-#endif
-#endif
-
 namespace
 {
 TEST(WebBrowserTest, NavigatesToAServedPageWithoutContextMenu)

@@ -25,16 +25,6 @@
 #include <string>
 #include <vector>
 
-// The web engine trips the sanitizers inside its own code; the start page part runs only in
-// ordinary builds.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ORVANTA_SANITIZED_BUILD 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ORVANTA_SANITIZED_BUILD 1
-#endif
-#endif
-
 namespace
 {
 // Stands in for the station tree: records the key of every hint 10 it is given.
