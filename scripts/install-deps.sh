@@ -16,7 +16,7 @@ packages=(
     ffmpeg xvfb xauth imagemagick curl
     # the whole-program test drives the window as a person would: a window manager, pointer and
     # keys, window properties
-    openbox xdotool x11-utils
+    openbox xdotool x11-utils x11-xserver-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
 )

@@ -473,8 +473,11 @@ void CMainFrame::paintEvent(QPaintEvent* /*pEvent*/)
 
 void CMainFrame::keyPressEvent(QKeyEvent* pEvent)
 {
-    // Keys that reach the frame belong to the tree.
-    if (m_pTreeView == nullptr)
+    // Keys pressed while the frame itself has the keyboard belong to the tree. A key that a
+    // focused child left alone (Shift on its own in the search box, say) bubbles up here too: it
+    // stays with that child, as the keyboard does.
+    const QWidget* pFocus = QApplication::focusWidget();
+    if (m_pTreeView == nullptr || (pFocus != nullptr && pFocus != this))
     {
         QWidget::keyPressEvent(pEvent);
         return;
