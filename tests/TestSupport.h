@@ -29,7 +29,9 @@
 #endif
 
 // A fresh home for one test: a temporary folder with the user's configuration and data folders
-// pointed into it, so every test starts as a new account and none touches the real home.
+// pointed into it, and a runtime folder of its own, so every test starts as a new account, none
+// touches the real home, and the single-instance locks of tests that run at the same time never
+// meet.
 class ScratchHome : public ::testing::Test
 {
 protected:
@@ -42,8 +44,25 @@ protected:
         setenv("HOME", folder.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+        // The runtime folder lies beside the home, whose entries some tests count; mkdtemp
+        // makes it private to the user, as a runtime folder must be.
+        const char* pszRuntime = std::getenv("XDG_RUNTIME_DIR");
+        m_strOldRuntime = pszRuntime != nullptr ? pszRuntime : "";
+        m_strRuntime = ::testing::TempDir() + "runtime-XXXXXX";
+        ASSERT_NE(mkdtemp(m_strRuntime.data()), nullptr);
+        setenv("XDG_RUNTIME_DIR", m_strRuntime.c_str(), 1);
     }
-    void TearDown() override { std::filesystem::remove_all(m_root); }
+    void TearDown() override
+    {
+        // The folders go; later code of the process must not look for its runtime folder there.
+        if (m_strOldRuntime.empty())
+            unsetenv("XDG_RUNTIME_DIR");
+        else
+            setenv("XDG_RUNTIME_DIR", m_strOldRuntime.c_str(), 1);
+        std::filesystem::remove_all(m_root);
+        if (!m_strRuntime.empty())
+            std::filesystem::remove_all(m_strRuntime);
+    }
 
     std::filesystem::path StorePath() const { return m_root / "config/ORVANTA/settings.ini"; }
     // A path below the scratch folder.
@@ -61,6 +80,9 @@ protected:
 
     std::filesystem::path m_root;
     std::string m_strRoot; // with a trailing separator
+    // XDG_RUNTIME_DIR of this test, without a trailing separator.
+    std::string m_strRuntime;
+    std::string m_strOldRuntime;
 };
 
 // A TCP socket on a free port of 127.0.0.1: listening when nBacklog is not negative, otherwise

@@ -194,7 +194,7 @@ CMainFrame::CFrameLayout CMainFrame::ComputeLayout(int32_t cx, int32_t cy,
 {
     CFrameLayout layout;
     layout.rcSplitter = QRect(0, 0, cx, cy).marginsRemoved(rcMargins);
-    layout.ptPresets = QPoint(15, cy - 70);
+    layout.ptPresets = QPoint(PRESETS_LEFT, cy - 70);
     layout.nControlsTop = cy - 65;
     const int32_t nBannerLeft = cx - 502;
     const int32_t nBannerTop = cy - 90;
@@ -315,7 +315,6 @@ void CMainFrame::CreateBanner()
 
     // A child of the frame; the layout gives it its place and clips it to the part that shows.
     m_wndBanner = new CWebBrowser2(this);
-    m_wndBanner->setObjectName(QStringLiteral("explorer"));
     m_wndBanner->setGeometry(0, 0, 0, 0);
     m_bBannerShown = 1;
     m_wndBanner->put_Visible(true);

@@ -59,8 +59,6 @@ public:
     static constexpr int32_t BANNER_WIDTH = 510;
     static constexpr int32_t BANNER_HEIGHT = 80;
     static constexpr QRect BANNER_VISIBLE_PART{12, 17, 468, 60};
-    // The control identifier of the banner browser.
-    static constexpr uint32_t ID_BANNER = 1025;
     // Where the bottom strip starts: the presets from x = 15, the controls 5 pixels after the
     // presets' right edge (at least 30).
     static constexpr int32_t PRESETS_LEFT = 15;

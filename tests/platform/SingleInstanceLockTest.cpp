@@ -13,16 +13,11 @@ namespace
 
 const char* const LOCK_NAME = "ZQ Marquint Mutex";
 
-// Every case gets its own runtime folder, so locks never meet those of other tests.
+// Every case gets its own runtime folder from ScratchHome, so locks never meet those of other
+// tests.
 class SingleInstanceLock : public ScratchHome
 {
 protected:
-    void SetUp() override
-    {
-        ScratchHome::SetUp();
-        setenv("XDG_RUNTIME_DIR", m_root.c_str(), 1);
-    }
-
     // Runs fnChild in a forked child and answers its exit status, or -1 when it was killed.
     template <typename Fn> static int InChild(Fn fnChild)
     {
@@ -70,8 +65,9 @@ TEST_F(SingleInstanceLock, OtherProcessesSeeItHeld_FreedWhenTheHolderDies)
 TEST_F(SingleInstanceLock, LockFilePath)
 {
     EXPECT_STREQ(CSingleInstanceLock::LockFilePath(LOCK_NAME).GetBuffer(),
-                 Path("ZQ Marquint Mutex").c_str());
-    EXPECT_STREQ(CSingleInstanceLock::LockFilePath("a/../b").GetBuffer(), Path("a_.._b").c_str());
+                 (m_strRuntime + "/ZQ Marquint Mutex").c_str());
+    EXPECT_STREQ(CSingleInstanceLock::LockFilePath("a/../b").GetBuffer(),
+                 (m_strRuntime + "/a_.._b").c_str());
 
     // Without a usable runtime folder the lock goes to /tmp, named for the user.
     std::string strTmp = "/tmp/ZQ Marquint Mutex-" + std::to_string(getuid());
