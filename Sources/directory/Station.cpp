@@ -106,10 +106,8 @@ QString CStation::GetTooltipText() const
 
 void CStation::UpdateTooltip()
 {
-    // The station button's tool asks GetTooltipText whenever its tip shows, so the tip follows
-    // the preset; a tip that shows right now is brought up to date.
-    if (!m_pToolTip.isNull() && !m_pStationButton.isNull() && m_pToolTip->HasTool(m_pStationButton))
-        m_pToolTip->AddTool(m_pStationButton, GetTooltipText());
+    if (!m_pToolTip.isNull() && !m_pStationButton.isNull())
+        m_pToolTip->UpdateTipText(m_pStationButton, GetTooltipText());
 }
 
 void CStation::SetStation(const CMyString& strUrl, const CMyString& strName)

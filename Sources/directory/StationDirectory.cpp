@@ -45,18 +45,6 @@ CMyString LowerCase(const CMyString& strText)
     return strLower;
 }
 
-// Reads a scrambled settings file of the res folder and parses it; false when either fails or
-// the text has no root.
-bool LoadSettingsFile(const CMyString& strResFolder, const CMyString& strFileName, CMyXmlDom& dom)
-{
-    CMyString strPath(strResFolder);
-    strPath.AppendPath(strFileName);
-    CMyString strText;
-    if (!CFileHandler().ReadScrambledFile(strPath, strText))
-        return false;
-    return dom.LoadXml(strText) && dom.GetRoot() != nullptr;
-}
-
 // Fetches the URL and writes exactly its body to the file, whole or not at all.
 bool DownloadToFile(const CMyString& strUrl, const CMyString& strFilePath)
 {
@@ -77,6 +65,16 @@ bool DownloadToFile(const CMyString& strUrl, const CMyString& strFilePath)
 }
 
 } // namespace
+
+bool LoadSettingsFile(const CMyString& strResFolder, const CMyString& strFileName, CMyXmlDom& dom)
+{
+    CMyString strPath(strResFolder);
+    strPath.AppendPath(strFileName);
+    CMyString strText;
+    if (!CFileHandler().ReadScrambledFile(strPath, strText))
+        return false;
+    return dom.LoadXml(strText) && dom.GetRoot() != nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // CMemoryStationTree

@@ -12,12 +12,17 @@
 #include <unordered_set>
 #include <vector>
 
+class CMyXmlDom;
 class CXmlNode;
 
 // Name of the movies settings file in the res folder.
 inline constexpr const char* MOVIES_SETTINGS_FILE = "MoviesSettings.txt";
 // The URL of every folder record.
 inline constexpr const char* FOLDER_URL = "Folder";
+
+// Reads a scrambled settings file of the res folder and parses it; false when either fails or
+// the text has no root.
+bool LoadSettingsFile(const CMyString& strResFolder, const CMyString& strFileName, CMyXmlDom& dom);
 
 // A handle of a tree item, given by the tree that made the item; TREE_ROOT is the invisible
 // parent of the top-level items.

@@ -294,13 +294,8 @@ void CMainFrame::CreateBanner()
     const CMyString strResFolder = Settings().GetResFolder();
     if (strResFolder.IsEmpty())
         return;
-    CMyString strFile = strResFolder;
-    strFile += MOVIES_SETTINGS_FILE;
-    CMyString strText;
-    if (!CFileHandler().ReadScrambledFile(strFile, strText))
-        return;
     CMyXmlDom dom;
-    if (!dom.LoadXml(strText) || dom.GetRoot() == nullptr)
+    if (!LoadSettingsFile(strResFolder, CMyString(MOVIES_SETTINGS_FILE), dom))
         return;
     const CXmlNode* pBanner = dom.GetRoot()->FindChild(CMyString("VELTRO_BANNER"));
     if (pBanner == nullptr)
@@ -379,7 +374,8 @@ bool CMainFrame::OnCreateClient(CTelvaneDoc* pDocument)
     auto* pPlayerView = new CTelvaneView();
     m_wndSplitter->addWidget(pTreeView);
     m_wndSplitter->addWidget(pPlayerView);
-    if (!pPlayerView->Create())
+    // The start page lies on the server the frame has already chosen for its banner.
+    if (!pPlayerView->Create(CTelvaneView::GetFirstUrl(m_strServerUrl)))
     {
         delete m_wndSplitter;
         m_wndSplitter = nullptr;

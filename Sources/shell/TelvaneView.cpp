@@ -1,6 +1,5 @@
 #include "shell/TelvaneView.h"
 
-#include "config/FileHandler.h"
 #include "config/ServerList.h"
 #include "config/Settings.h"
 #include "host/WMPPlayer4.h"
@@ -150,19 +149,15 @@ QLabel* CTelvaneView::CreateStatic()
 
 CMyString CTelvaneView::GetFirstUrl()
 {
-    const CMyString strServerUrl = FindFirstReachableServer(UPDATE_SETTINGS_FILE);
-    if (strServerUrl.IsEmpty())
-        return CMyString();
+    return GetFirstUrl(FindFirstReachableServer(UPDATE_SETTINGS_FILE));
+}
 
-    CMyString strFile = Settings().GetResFolder();
-    if (strFile.IsEmpty())
-        return CMyString();
-    strFile += MOVIES_SETTINGS_FILE;
-    CMyString strText;
-    if (!CFileHandler().ReadScrambledFile(strFile, strText))
-        return CMyString();
+CMyString CTelvaneView::GetFirstUrl(const CMyString& strServerUrl)
+{
+    const CMyString strResFolder = Settings().GetResFolder();
     CMyXmlDom dom;
-    if (!dom.LoadXml(strText) || dom.GetRoot() == nullptr)
+    if (strServerUrl.IsEmpty() || strResFolder.IsEmpty() ||
+        !LoadSettingsFile(strResFolder, CMyString(MOVIES_SETTINGS_FILE), dom))
         return CMyString();
     const CXmlNode* pFirstUrl = dom.GetRoot()->FindChild(CMyString("FIRST_URL"));
     if (pFirstUrl == nullptr)

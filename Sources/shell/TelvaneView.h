@@ -55,6 +55,8 @@ public:
     // FIRST_URL of the movies settings in the res folder. Empty when there is no server, no
     // readable file or no FIRST_URL.
     static CMyString GetFirstUrl();
+    // The same on a server already chosen; empty when strServerUrl is.
+    static CMyString GetFirstUrl(const CMyString& strServerUrl);
 
     // The splitter that holds the view and the view's column in it (not owned).
     void SetSplitter(QSplitter* pSplitter, int32_t nColumn);

@@ -31,7 +31,6 @@ public:
     // The text of a registered widget changes, also in a tip that shows right now; nothing for
     // an unknown widget.
     void UpdateTipText(QWidget* pTool, const QString& strText);
-    bool HasTool(QWidget* pTool) const { return m_tools.contains(pTool); }
     // The text of the widget's tip; empty for an unknown widget.
     QString GetText(QWidget* pTool) const;
 
