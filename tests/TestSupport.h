@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QProcess>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -140,4 +141,23 @@ template <typename Condition> bool PumpEventsUntil(Condition condition, int nSec
     while (!condition() && std::chrono::steady_clock::now() < giveUp)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return condition();
+}
+
+// A three-second MPEG-TS clip (test picture and a tone) made with ffmpeg, for the player's tests;
+// empty, with the reason in strError, when ffmpeg cannot make it.
+inline std::string MakeClip(std::string& strError)
+{
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                            "testsrc=size=160x120:rate=25:duration=3", "-f", "lavfi", "-i",
+                            "sine=frequency=440:duration=3", "-c:v", "mpeg2video", "-c:a", "mp2",
+                            "-f", "mpegts", "pipe:1"});
+    if (!ffmpeg.waitForStarted(10000) || !ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0 ||
+        ffmpeg.bytesAvailable() == 0)
+    {
+        strError = "ffmpeg (package ffmpeg) could not make the test clip: " +
+                   ffmpeg.readAllStandardError().toStdString();
+        return {};
+    }
+    return ffmpeg.readAllStandardOutput().toStdString();
 }

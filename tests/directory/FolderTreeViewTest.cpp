@@ -5,10 +5,7 @@
 #include "window/WindowTestSupport.h"
 
 #include "config/FileHandler.h"
-#include "config/Settings.h"
-#include "platform/WindowMessage.h"
 #include "skin/MyMessageBox.h"
-#include "skin/MyOwnButton.h"
 #include "skin/SkinInfo.h"
 
 #include "ListServer.h"
@@ -16,12 +13,10 @@
 #include "skin/WidgetTestSupport.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,14 +28,15 @@ namespace
 class CHintRecorder : public CDocumentView
 {
 public:
-    void OnUpdate(CDocumentView* /*pSender*/, intptr_t nHint, QObject* /*pHint*/) override
+    void OnUpdate(CDocumentView*, intptr_t nHint, QObject*) override
     {
         m_arrHints.push_back(nHint);
     }
     std::vector<intptr_t> m_arrHints;
 };
 
-// Records: 0 News, 1 Sky News, 2 World, 3 CNN, 4 World News, 5 Sport, 6 Arena, 7 Empty.
+// Records: 0 News, 1 Sky News, 2 World, 3 CNN, 4 World News, 5 Sport, 6 Arena, 7 Empty. The
+// category without a name is left out; the one whose file is missing stays empty.
 const char* const kMovies =
     "<MS><VERSION>1.0</VERSION><MOVIES>"
     "<CATEGORY><NAME>News</NAME><FILE_NAME>News.txt</FILE_NAME></CATEGORY>"
@@ -55,18 +51,10 @@ const char* const kNews =
     "<MENU_ITEM><CAPTION>CNN</CAPTION><URL>http://cnn/</URL></MENU_ITEM>"
     "<MENU_ITEM><CAPTION>World News</CAPTION><URL>http://wn/</URL></MENU_ITEM>"
     "</MENU></MENU></C>";
-const char* const kSport = "<C><MENU><CAPTION>Sport</CAPTION>"
-                           "<MENU_ITEM><CAPTION>Arena</CAPTION><URL>http://arena/</URL></MENU_ITEM>"
-                           "</MENU></C>";
 
 class FolderTreeViewTest : public ScratchHome
 {
 protected:
-    void SetUp() override
-    {
-        ScratchHome::SetUp();
-        m_strRes = Text(Settings().GetResFolder());
-    }
     void TearDown() override
     {
         m_pTree.reset();
@@ -75,14 +63,15 @@ protected:
     }
     void WriteList(const std::string& strName, const std::string& strText) const
     {
-        std::ofstream(m_strRes + strName, std::ios::binary) << CFileHandler::Scramble(strText);
+        Write("data/ORVANTA/res/" + strName, CFileHandler::Scramble(strText));
     }
     // Writes the lists, loads them into a shown tree and delivers the codes posted so far.
-    void Load(const char* pszNews = kNews)
+    void Load(const std::string& strMovies = kMovies, const std::string& strNews = kNews)
     {
-        WriteList("MoviesSettings.txt", kMovies);
-        WriteList("News.txt", pszNews);
-        WriteList("Sport.txt", kSport);
+        WriteList("MoviesSettings.txt", strMovies);
+        WriteList("News.txt", strNews);
+        WriteList("Sport.txt", "<C><MENU><CAPTION>Sport</CAPTION><MENU_ITEM><CAPTION>Arena"
+                               "</CAPTION><URL>http://arena/</URL></MENU_ITEM></MENU></C>");
         m_pTree = std::make_unique<CFolderTreeView>();
         m_pTree->resize(300, 400);
         m_pTree->SetMainFrame(&m_frame);
@@ -100,9 +89,8 @@ protected:
     // The index of the selected record, or -1.
     int Selected() const
     {
-        const CStationItem* pSelected = m_pTree->GetSelectedItem();
         for (uint32_t uIndex = 0; uIndex < m_pTree->GetDirectory().GetCount(); ++uIndex)
-            if (Record(uIndex) == pSelected)
+            if (Record(uIndex) == m_pTree->GetSelectedItem())
                 return static_cast<int>(uIndex);
         return -1;
     }
@@ -112,21 +100,17 @@ protected:
     {
         std::string strBoxText;
         QTimer timer;
-        timer.setInterval(10);
-        QObject::connect(
-            &timer, &QTimer::timeout,
-            [&]
-            {
-                if (auto* pBox = dynamic_cast<CMyMessageBox*>(QApplication::activeModalWidget()))
-                {
-                    strBoxText = pBox->GetTextControl().text().toStdString();
-                    if (nResult == CMyMessageBox::RESULT_CANCEL)
-                        QTest::keyClick(pBox, Qt::Key_Escape);
-                    else
-                        pBox->done(nResult);
-                }
-            });
-        timer.start();
+        QObject::connect(&timer, &QTimer::timeout,
+                         [&]
+                         {
+                             auto* pBox =
+                                 dynamic_cast<CMyMessageBox*>(QApplication::activeModalWidget());
+                             if (pBox == nullptr)
+                                 return;
+                             strBoxText = pBox->GetTextControl().text().toStdString();
+                             pBox->done(nResult);
+                         });
+        timer.start(10);
         CMyString strText(pszText);
         m_pTree->FindNext(strText);
         EXPECT_EQ(Text(strText), QString(pszText).toLower().toStdString());
@@ -138,7 +122,6 @@ protected:
         return m_pTree->visualItemRect(Item(uIndex)).center();
     }
 
-    std::string m_strRes;
     CFrameStandIn m_frame;
     CTelvaneDoc m_document;
     CHintRecorder m_player;
@@ -171,83 +154,67 @@ TEST_F(FolderTreeViewTest, NextAndPreviousSkipFoldersWithoutWrapping)
 {
     Load();
     m_frame.m_arrCodes.clear();
-    // With nothing selected: the first station after record 0, and the last station.
-    EXPECT_TRUE(m_pTree->NextStation());
-    EXPECT_EQ(Selected(), 1);
-    EXPECT_TRUE(m_pTree->NextStation());
-    EXPECT_EQ(Selected(), 3);
-    EXPECT_TRUE(m_pTree->NextStation() && m_pTree->NextStation());
-    EXPECT_EQ(Selected(), 6);
+    // With nothing selected Next takes the first station; folders are passed over.
+    for (const int nExpected : {1, 3, 4, 6})
+    {
+        EXPECT_TRUE(m_pTree->NextStation());
+        EXPECT_EQ(Selected(), nExpected);
+    }
     EXPECT_FALSE(m_pTree->NextStation());
     EXPECT_EQ(Selected(), 6);
-    EXPECT_TRUE(m_pTree->PreviousStation());
-    EXPECT_EQ(Selected(), 4);
     QCoreApplication::processEvents();
-    // One report per change of selection.
-    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SELECTION_CHANGED), 5);
+    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SELECTION_CHANGED), 4); // one per change
 
     m_pTree->setCurrentItem(Item(1));
     EXPECT_FALSE(m_pTree->PreviousStation());
     EXPECT_EQ(Selected(), 1);
+    // A station inside a closed folder is opened to be shown.
+    Item(2)->setExpanded(false);
+    EXPECT_TRUE(m_pTree->NextStation());
+    EXPECT_TRUE(Item(2)->isExpanded());
+    EXPECT_TRUE(m_pTree->PreviousStation());
+    EXPECT_EQ(Selected(), 1);
+    // With nothing selected Previous takes the last station.
     m_pTree->clearSelection();
     EXPECT_TRUE(m_pTree->PreviousStation());
     EXPECT_EQ(Selected(), 6);
-
-    // A station inside a closed folder is opened to be shown.
-    Item(2)->setExpanded(false);
-    m_pTree->setCurrentItem(Item(1));
-    EXPECT_TRUE(m_pTree->NextStation());
-    EXPECT_TRUE(Item(2)->isExpanded());
 }
 
-TEST_F(FolderTreeViewTest, FindNextSearchesForwardAndWrapsAround)
+TEST_F(FolderTreeViewTest, FindNextWrapsAroundAndOffersTheWebWhenNothingMatches)
 {
     Load();
-    EXPECT_EQ(Find("NEWS"), "");
-    EXPECT_EQ(Selected(), 1);
-    EXPECT_EQ(Find("NEWS"), "");
-    EXPECT_EQ(Selected(), 4);
-    // Past the end it goes on from the top, where the category matches too.
-    EXPECT_EQ(Find("news"), "");
-    EXPECT_EQ(Selected(), 0);
+    for (const int nExpected : {1, 4, 0}) // past the end, on from the top, where News matches
+    {
+        EXPECT_EQ(Find("NEWS"), "");
+        EXPECT_EQ(Selected(), nExpected);
+    }
     // Empty text: the record after the selected one.
     EXPECT_EQ(Find(""), "");
     EXPECT_EQ(Selected(), 1);
 
-    // The only match is the selected one: it is found again, without a box.
+    // The only match is the selected one: it is found again (its folder opened), without a box.
     Item(2)->setExpanded(false);
     EXPECT_EQ(Find("Cnn"), "");
-    EXPECT_EQ(Selected(), 3);
     EXPECT_TRUE(Item(2)->isExpanded());
     EXPECT_EQ(Find("cnn"), "");
     EXPECT_EQ(Selected(), 3);
-    QCoreApplication::processEvents();
     EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SEARCH_WEB), 0);
-}
 
-TEST_F(FolderTreeViewTest, NoMatchOffersTheWebAndOnlyOkAccepts)
-{
-    Load();
-    m_pTree->setCurrentItem(Item(3));
-    EXPECT_EQ(Find("weather"), "No results found\nWould you like to try the web?");
+    // No match: the web is offered, only OK accepts it, and the selection stays.
+    const std::string strOffer = "No results found\nWould you like to try the web?";
+    EXPECT_EQ(Find("weather"), strOffer);
+    EXPECT_EQ(Find("weather", CMyMessageBox::RESULT_CANCEL), strOffer);
     EXPECT_EQ(Selected(), 3);
     EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SEARCH_WEB), 1);
+}
 
-    EXPECT_EQ(Find("weather", CMyMessageBox::RESULT_CANCEL),
-              "No results found\nWould you like to try the web?");
-    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SEARCH_WEB), 1);
-
-    // A broken movies list leaves an empty tree that still reports, and finds nothing, even
-    // for an empty text.
-    WriteList("MoviesSettings.txt", "<MS><MOVIES><CATEGORY><NAME>Cut");
-    m_frame.m_arrCodes.clear();
-    m_pTree = std::make_unique<CFolderTreeView>();
-    m_pTree->SetMainFrame(&m_frame);
-    m_pTree->OnInitialUpdate();
+TEST_F(FolderTreeViewTest, BrokenMoviesListLeavesAnEmptyTreeThatStillReports)
+{
+    Load("<MS><MOVIES><CATEGORY><NAME>Cut");
     EXPECT_EQ(m_pTree->topLevelItemCount(), 0);
     EXPECT_FALSE(m_pTree->NextStation());
     EXPECT_FALSE(m_pTree->PreviousStation());
-    EXPECT_NE(Find(""), "");
+    EXPECT_NE(Find(""), ""); // even an empty text finds nothing
     EXPECT_EQ(m_frame.m_arrCodes, (std::vector<uintptr_t>{CFolderTreeView::CODE_TREE_LOADED,
                                                           CFolderTreeView::CODE_SEARCH_WEB}));
 }
@@ -284,57 +251,44 @@ TEST_F(FolderTreeViewTest, ClicksAndKeysSelectToggleAndPlay)
     EXPECT_FALSE(Item(2)->isExpanded());
     EXPECT_EQ(Selected(), 0);
 
-    // Keys pressed in the player view arrive as hint 10 (virtual-key codes) and move the tree.
+    // Keys pressed in the player view arrive as hint 10 (virtual-key codes) and move the tree;
+    // unknown keys and other hints change nothing.
     m_document.UpdateAllViews(&m_player, HINT_KEY, new CKeyHint(40));
     EXPECT_EQ(Selected(), 1);
-    CKeyHint keyUp(38);
-    m_pTree->OnUpdate(&m_player, HINT_KEY, &keyUp);
-    EXPECT_EQ(Selected(), 0);
-    m_pTree->HandleKey(Qt::Key_Down);
-    EXPECT_EQ(Selected(), 1);
-    m_pTree->HandleKey(0xFF); // no such key: nothing happens
+    m_pTree->HandleKey(0xFF);
     m_pTree->OnUpdate(&m_player, 7, nullptr);
     EXPECT_EQ(Selected(), 1);
 }
 
 TEST_F(FolderTreeViewTest, DrawsRowsInSkinColoursWithIconsFromTheirFiles)
 {
-    // A red 10 x 10 icon served on 127.0.0.1, fetched in the background into the icon cache.
-    QImage icon(10, 10, QImage::Format_ARGB32);
-    icon.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    icon.save(&buffer, "PNG");
-    CListServer server({{"red.png", png.toStdString()}});
-    const std::string strNews =
-        "<C><MENU><CAPTION>Top</CAPTION><MENU_ITEM><CAPTION>Sky News</CAPTION><ICON_URL>" +
-        server.Url() +
-        "red.png</ICON_URL><URL>http://sky/</URL></MENU_ITEM>"
-        "<MENU_ITEM><CAPTION>Gone</CAPTION><ICON_URL>" +
-        server.Url() + "gone.png</ICON_URL></MENU_ITEM></MENU></C>";
-    Load(strNews.c_str());
+    // A red icon served on 127.0.0.1, fetched in the background into the icon cache.
+    ASSERT_TRUE(WritePicture(Path("red.png"), 10, 10, Qt::red));
+    CListServer server({{"red.png", Read("red.png")}});
+    Load(kMovies, "<C><MENU><CAPTION>Top</CAPTION><MENU_ITEM><CAPTION>Sky News</CAPTION>"
+                  "<ICON_URL>" +
+                      server.Url() +
+                      "red.png</ICON_URL><URL>http://sky/</URL></MENU_ITEM>"
+                      "<MENU_ITEM><CAPTION>Gone</CAPTION><ICON_URL>" +
+                      server.Url() + "gone.png</ICON_URL></MENU_ITEM></MENU></C>");
     const std::string strIcon = Text(Record(1)->m_strIconPath);
     ASSERT_FALSE(strIcon.empty());
     ASSERT_TRUE(PumpEventsUntil([&] { return std::filesystem::exists(strIcon); }));
 
     m_pTree->setCurrentItem(Item(1));
     const QImage image = Snapshot(*m_pTree);
-    const CSkinInfo& skin = *GetSkinInfo();
+    const QColor clrSelected = SkinColor(GetSkinInfo()->m_clrTreeSelectedBg);
+    const QColor clrBackground = SkinColor(GetSkinInfo()->m_clrTreeBg);
     const QRect rcSelected = m_pTree->visualItemRect(Item(1));
-    const QRect rcOther = m_pTree->visualItemRect(Item(0));
     // The selection bar spans the whole row, from x = 0 to the right edge.
-    EXPECT_TRUE(
-        IsNear(PixelAt(image, 0, rcSelected.top() + 1), SkinColor(skin.m_clrTreeSelectedBg)));
-    EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, rcSelected.bottom() - 1),
-                       SkinColor(skin.m_clrTreeSelectedBg)));
-    EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, rcOther.center().y()),
-                       SkinColor(skin.m_clrTreeBg)));
+    EXPECT_TRUE(IsNear(PixelAt(image, 0, rcSelected.top() + 1), clrSelected));
+    EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, rcSelected.bottom() - 1), clrSelected));
+    EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, RowCentre(0).y()), clrBackground));
     // The icon sits centred in its box left of the text; a missing icon leaves the box empty.
     const QPoint ptIcon = m_pTree->IconBox(Item(1)).center();
     EXPECT_TRUE(IsNear(PixelAt(image, ptIcon.x(), ptIcon.y()), QColor(Qt::red)));
     const QPoint ptNoIcon = m_pTree->IconBox(Item(2)).center();
-    EXPECT_TRUE(IsNear(PixelAt(image, ptNoIcon.x(), ptNoIcon.y()), SkinColor(skin.m_clrTreeBg)));
+    EXPECT_TRUE(IsNear(PixelAt(image, ptNoIcon.x(), ptNoIcon.y()), clrBackground));
 }
 
 TEST_F(FolderTreeViewTest, SplitterNeverMakesTheTreeNarrowerThan180)
@@ -349,11 +303,10 @@ TEST_F(FolderTreeViewTest, SplitterNeverMakesTheTreeNarrowerThan180)
     QCoreApplication::processEvents();
     splitter.setSizes({100, 500});
     QCoreApplication::processEvents();
-    const int nWidth = splitter.width();
     EXPECT_EQ(pTree->width(), CFolderTreeView::MIN_WIDTH);
-    EXPECT_EQ(splitter.sizes().at(1), nWidth - CFolderTreeView::MIN_WIDTH - splitter.handleWidth());
+    EXPECT_EQ(splitter.sizes().at(1), 600 - CFolderTreeView::MIN_WIDTH - splitter.handleWidth());
     // Wider is left alone.
-    splitter.setSizes({250, nWidth - 250 - splitter.handleWidth()});
+    splitter.setSizes({250, 600 - 250 - splitter.handleWidth()});
     EXPECT_EQ(pTree->width(), 250);
 }
 

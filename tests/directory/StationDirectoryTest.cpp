@@ -4,16 +4,13 @@
 #include "TestSupport.h"
 #include "config/FileHandler.h"
 #include "config/Settings.h"
-#include "net/MyDownload.h"
 #include "platform/WindowMessage.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <atomic>
 #include <filesystem>
 #include <map>
-#include <mutex>
 
 namespace
 {
@@ -124,10 +121,20 @@ TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
     EXPECT_EQ(Text(Settings().GetFileVersion("news.txt")), "3.1");
 }
 
-TEST_F(StationDirectoryTest, BadCategoryFilesLeaveTheirCategoryEmpty)
+TEST_F(StationDirectoryTest, BadListsLoadNothingOrLeaveTheirCategoryEmpty)
 {
+    // A missing or broken movies settings file loads nothing; categories outside MOVIES count not.
+    EXPECT_FALSE(Load());
+    WriteList("MoviesSettings.txt", "<M><MOVIES><CATEGORY><NAME>a</NAME>");
+    EXPECT_FALSE(Load());
+    WriteList("MoviesSettings.txt", "<M><CATEGORY><NAME>outside MOVIES</NAME></CATEGORY></M>");
+    EXPECT_TRUE(Load());
+    EXPECT_EQ(m_tree.GetCount(), 0u);
+
+    // Category files that are missing, broken, without a menu, or outside the res folder. The
+    // icons are relative to a server that is not known: they fail quietly.
     WriteList("MoviesSettings.txt",
-              "<M><VERSION>9</VERSION><MOVIES>"
+              "<M><VERSION>9</VERSION><MOVIES><ICON>station.gif</ICON>"
               "<CATEGORY><NAME>Missing</NAME><FILE_NAME>missing.txt</FILE_NAME></CATEGORY>"
               "<CATEGORY><NAME>Broken</NAME><FILE_NAME>broken.txt</FILE_NAME></CATEGORY>"
               "<CATEGORY><NAME>NoMenu</NAME><FILE_NAME>nomenu.txt</FILE_NAME></CATEGORY>"
@@ -135,37 +142,25 @@ TEST_F(StationDirectoryTest, BadCategoryFilesLeaveTheirCategoryEmpty)
               "<CATEGORY><NAME>Abs</NAME><FILE_NAME>" +
                   m_strRes +
                   "news.txt</FILE_NAME></CATEGORY>"
-                  "<CATEGORY><NAME>Sub</NAME><FILE_NAME>sub/news.txt</FILE_NAME></CATEGORY>"
-                  "<CATEGORY><NAME>Good</NAME><FILE_NAME>news.txt</FILE_NAME></CATEGORY>"
-                  "</MOVIES></M>");
+                  "<CATEGORY><NAME>Good</NAME><ICON>c.gif</ICON><FILE_NAME>news.txt</FILE_NAME>"
+                  "</CATEGORY></MOVIES></M>");
     WriteList("broken.txt", "<CAT><MENU><CAPTION>x</CAPTION><MENU_ITEM>");
     WriteList("nomenu.txt", "<CAT><VERSION>2</VERSION></CAT>");
     WriteList("news.txt", kNewsFile);
     Write("data/ORVANTA/outside.txt", CFileHandler::Scramble(kNewsFile));
-    std::filesystem::create_directories(m_strRes + "sub");
-    WriteList("sub/news.txt", kNewsFile);
     m_directory.SetRecordVersions(false);
-    ASSERT_TRUE(Load());
+    ASSERT_TRUE(Load(true));
 
-    // Six empty categories, then the good one with its seven items.
-    ASSERT_EQ(m_directory.GetCount(), 6u + 1u + 6u);
+    // Five empty categories, then the good one with its six items.
+    ASSERT_EQ(m_directory.GetCount(), 5u + 1u + 6u);
     for (uint32_t i = 0; i < 6; ++i)
-        EXPECT_EQ(Node(i + 1).hParent, TREE_ROOT) << i;
-    EXPECT_EQ(Text(Node(6).strText), "Good");
-    EXPECT_EQ(Text(m_directory.GetItem(9)->m_strPath), "News/World/CNN");
+        EXPECT_EQ(Node(i).hParent, TREE_ROOT) << i;
+    EXPECT_EQ(Text(Node(5).strText), "Good");
+    EXPECT_EQ(Text(m_directory.GetItem(8)->m_strPath), "News/World/CNN");
     EXPECT_TRUE(Settings().GetMoviesSettingsVersion().IsEmpty());
     EXPECT_TRUE(Settings().GetFileVersion("news.txt").IsEmpty());
-}
-
-TEST_F(StationDirectoryTest, UnreadableMoviesSettingsLoadNothing)
-{
-    EXPECT_FALSE(Load());
-    WriteList("MoviesSettings.txt", "<M><MOVIES><CATEGORY><NAME>a</NAME>");
-    EXPECT_FALSE(Load());
-    WriteList("MoviesSettings.txt", "<M><CATEGORY><NAME>outside MOVIES</NAME></CATEGORY></M>");
-    EXPECT_TRUE(Load());
-    EXPECT_EQ(m_directory.GetCount(), 0u);
-    EXPECT_EQ(m_tree.GetCount(), 0u);
+    EXPECT_EQ(m_directory.GetStationImage(), -1);
+    EXPECT_FALSE(std::filesystem::exists(Text(m_directory.GetItem(5)->m_strIconPath)));
 }
 
 TEST_F(StationDirectoryTest, IconsAreDownloadedOnceAndCached)
@@ -174,22 +169,16 @@ TEST_F(StationDirectoryTest, IconsAreDownloadedOnceAndCached)
                         {"icons/category.gif", "GIF89a-category"},
                         {"small/a.gif", "GIF89a-a"},
                         {"small/b.gif", "GIF89a-b"}});
-    const std::string strSmall = server.Url() + "small/";
     WriteList("MoviesSettings.txt", "<M><MOVIES><ICON>icons/station.gif</ICON>"
                                     "<FOLDER_ICON>icons/missing.gif</FOLDER_ICON>"
                                     "<CATEGORY><NAME>Cat</NAME><ICON>icons/category.gif</ICON>"
                                     "<FILE_NAME>cat.txt</FILE_NAME></CATEGORY></MOVIES></M>");
-    WriteList("cat.txt", "<C><MENU><CAPTION>Top</CAPTION>"
-                         "<MENU><CAPTION>Menu</CAPTION><ICON_URL>" +
-                             strSmall +
-                             "a.gif</ICON_URL>"
-                             "<MENU_ITEM><CAPTION>One</CAPTION><ICON_URL>" +
-                             strSmall +
-                             "b.gif</ICON_URL></MENU_ITEM>"
-                             "<MENU_ITEM><CAPTION>Two</CAPTION><ICON_URL>" +
-                             strSmall +
-                             "b.gif</ICON_URL></MENU_ITEM>"
-                             "<MENU_ITEM><CAPTION>Three</CAPTION></MENU_ITEM>"
+    auto Icon = [&](const char* pszName)
+    { return "<ICON_URL>" + server.Url() + "small/" + pszName + "</ICON_URL>"; };
+    WriteList("cat.txt", "<C><MENU><CAPTION>Top</CAPTION><MENU><CAPTION>Menu</CAPTION>" +
+                             Icon("a.gif") + "<MENU_ITEM><CAPTION>One</CAPTION>" + Icon("b.gif") +
+                             "</MENU_ITEM><MENU_ITEM><CAPTION>Two</CAPTION>" + Icon("b.gif") +
+                             "</MENU_ITEM><MENU_ITEM><CAPTION>Three</CAPTION></MENU_ITEM>"
                              "</MENU></MENU></C>");
 
     for (int nRound = 0; nRound < 2; ++nRound)
@@ -226,36 +215,13 @@ TEST_F(StationDirectoryTest, IconsAreDownloadedOnceAndCached)
         for (uint32_t i : {0u, 1u, 2u})
             EXPECT_TRUE(std::filesystem::exists(Text(directory.GetItem(i)->m_strIconPath)));
     }
+    // Each file is asked for once; only the missing folder icon is asked for at each load.
     const std::map<std::string, int> expected = {{"icons/station.gif", 1},
                                                  {"icons/missing.gif", 2},
                                                  {"icons/category.gif", 1},
                                                  {"small/a.gif", 1},
                                                  {"small/b.gif", 1}};
     EXPECT_EQ(server.Requests(), expected);
-}
-
-TEST_F(StationDirectoryTest, WithoutServerRelativeIconsFailQuietly)
-{
-    WriteList("MoviesSettings.txt", "<M><MOVIES><ICON>station.gif</ICON><CATEGORY><NAME>C</NAME>"
-                                    "<ICON>c.gif</ICON></CATEGORY></MOVIES></M>");
-    ASSERT_TRUE(Load(true));
-    EXPECT_EQ(m_directory.GetStationImage(), -1);
-    ASSERT_EQ(m_directory.GetCount(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(Text(m_directory.GetItem(0)->m_strIconPath)));
-}
-
-TEST_F(StationDirectoryTest, FindServerTakesTheFirstServerThatAnswers)
-{
-    CLocalSocket refused(-1);
-    CListServer server({});
-    WriteList("ServerSettings.txt",
-              "<S><URL>" + refused.Url() + "</URL><URL>" + server.Url() + "</URL></S>");
-    m_directory.FindServer();
-    EXPECT_EQ(Text(m_directory.GetServerUrl()), server.Url());
-
-    m_directory.SetServerUrl("http://kept/");
-    m_directory.FindServer();
-    EXPECT_EQ(Text(m_directory.GetServerUrl()), "http://kept/");
 }
 
 } // namespace

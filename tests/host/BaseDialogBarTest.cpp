@@ -5,9 +5,12 @@
 
 namespace
 {
+// Counts its data exchanges and refuses its initialisation when told to.
 class CCountingBar : public BaseDialogBar
 {
 public:
+    bool OnInitDialogBar() override { return BaseDialogBar::OnInitDialogBar() && !m_bRefuse; }
+    bool m_bRefuse = false;
     int m_nExchanges = 0;
     QWidget* m_pParentAtExchange = nullptr;
 
@@ -19,47 +22,23 @@ protected:
     }
 };
 
-class CRefusingBar : public CCountingBar
+TEST(BaseDialogBarTest, CreateMakesAChildThenExchangesDataOnceAndAnswersTheDerivedBar)
 {
-public:
-    bool OnInitDialogBar() override
+    QWidget frame;
+    CCountingBar bars[4];
+    ASSERT_TRUE(bars[0].Create(&frame, 144u, 0x2000u, 59393u));
+    ASSERT_TRUE(bars[1].Create(&frame, "IDD_SEARCH_BAR", 0u, 7u));
+    for (int i = 0; i < 2; ++i)
     {
-        CCountingBar::OnInitDialogBar();
-        return false;
+        EXPECT_EQ(bars[i].parentWidget(), &frame);
+        EXPECT_EQ(bars[i].m_nExchanges, 1);
+        EXPECT_EQ(bars[i].m_pParentAtExchange, &frame); // the controls exist when bound
     }
-};
-
-TEST(BaseDialogBarTest, CreateMakesAChildThenExchangesData)
-{
-    QWidget frame;
-    CCountingBar bar;
-    ASSERT_TRUE(bar.Create(&frame, 144u, 0x2000u, 59393u));
-    EXPECT_EQ(bar.parentWidget(), &frame);
-    EXPECT_EQ(bar.m_nExchanges, 1);
-    EXPECT_EQ(bar.m_pParentAtExchange, &frame); // the controls exist when they are bound
-    EXPECT_EQ(bar.GetTemplateId(), 144u);
-    EXPECT_EQ(bar.GetBarStyle(), 0x2000u);
-    EXPECT_EQ(bar.GetControlId(), 59393u);
-    bar.setParent(nullptr);
-
-    CCountingBar named;
-    ASSERT_TRUE(named.Create(&frame, "IDD_SEARCH_BAR", 0u, 7u));
-    EXPECT_EQ(named.GetTemplateName(), "IDD_SEARCH_BAR");
-    EXPECT_EQ(named.m_nExchanges, 1);
-    named.setParent(nullptr);
-}
-
-TEST(BaseDialogBarTest, FailuresAreAnswered)
-{
-    CCountingBar orphan;
-    EXPECT_FALSE(orphan.Create(nullptr, 144u, 0u, 1u));
-    EXPECT_EQ(orphan.m_nExchanges, 0);
-
-    // A derived bar's answer from its initialisation is Create's answer.
-    QWidget frame;
-    CRefusingBar refusing;
-    EXPECT_FALSE(refusing.Create(&frame, 144u, 0u, 1u));
-    EXPECT_EQ(refusing.m_nExchanges, 1);
-    refusing.setParent(nullptr);
+    // No parent: no bar and no exchange. A derived bar's refusal is Create's answer.
+    EXPECT_FALSE(bars[2].Create(nullptr, 144u, 0u, 1u));
+    EXPECT_EQ(bars[2].m_nExchanges, 0);
+    bars[3].m_bRefuse = true;
+    EXPECT_FALSE(bars[3].Create(&frame, 144u, 0u, 1u));
+    EXPECT_EQ(bars[3].m_nExchanges, 1);
 }
 } // namespace

@@ -141,23 +141,10 @@ protected:
 
 } // namespace
 
-TEST(MyBuffer, GrowsInSteps_KeepsAZeroTail_Copies)
+TEST_F(Download, Status200FillsTheBufferAndTheFileWithTheRightHeaders)
 {
-    CMyBuffer buffer;
-    const std::string large(3 * CMyBuffer::GROW_BY, 'l');
-    buffer.Append(large.data(), static_cast<uint32_t>(large.size()));
-    EXPECT_EQ(buffer.GetCapacity(), 4 * CMyBuffer::GROW_BY); // full steps leave room for a NUL
-    const CMyBuffer copy(buffer);
-    EXPECT_NE(copy.GetData(), buffer.GetData());
-    EXPECT_EQ(Text(copy), large);
-    EXPECT_TRUE(TailIsZero(copy));
-    buffer.Clear();
-    EXPECT_EQ(CMyBuffer(buffer).GetData(), nullptr);
-}
-
-TEST_F(Download, Status200FillsTheBufferAndTheFile)
-{
-    // Exactly one step of body fills the first step to the last byte: the buffer grows once.
+    // Exactly one step of body fills the first step to the last byte: the buffer grows once,
+    // by a whole step, and keeps the rest zero so that its text ends.
     CMyDownload job;
     ASSERT_TRUE(job.DownloadToBuffer(Url("/body")));
     EXPECT_EQ(Text(job.GetBuffer()), m_body);
@@ -165,25 +152,32 @@ TEST_F(Download, Status200FillsTheBufferAndTheFile)
     EXPECT_TRUE(TailIsZero(job.GetBuffer()));
     ASSERT_TRUE(job.DownloadToBuffer(Url("/slow")));
     EXPECT_EQ(Text(job.GetBuffer()), "01234567890123456789012345678901234567890123456789");
+    ASSERT_TRUE(job.DownloadToBuffer(Url("/headers")));
+    EXPECT_EQ(Text(job.GetBuffer()), "Marquint|*/*|||");
+    job.SetReload(true);
+    ASSERT_TRUE(job.DownloadToBuffer(Url("/headers")));
+    EXPECT_EQ(Text(job.GetBuffer()), "Marquint|*/*|no-cache|no-cache|");
 
     Write("list.xml", "old content");
     Write("empty.xml", "old content");
     Start("/body", 1, "list.xml");
     Start("/empty", 2, "empty.xml");
-    Start("/empty", 3);
-    Answers answers = WaitForJobs(3);
-    ASSERT_EQ(answers.count(3), 1u);
-    std::unique_ptr<CMyBuffer> pBuffer(reinterpret_cast<CMyBuffer*>(answers.find(3)->second));
-    answers.erase(3);
-    EXPECT_EQ(answers, (Answers{{1, 1}, {2, 1}}));
+    Start("/headers", 3, "headers.txt"); // file downloads always reload
+    Start("/empty", 4);
+    Answers answers = WaitForJobs(4);
+    ASSERT_EQ(answers.count(4), 1u);
+    std::unique_ptr<CMyBuffer> pBuffer(reinterpret_cast<CMyBuffer*>(answers.find(4)->second));
+    ASSERT_NE(pBuffer, nullptr); // an empty body is a buffer that holds nothing
+    EXPECT_EQ(pBuffer->GetUsed(), 0u);
+    answers.erase(4);
+    EXPECT_EQ(answers, (Answers{{1, 1}, {2, 1}, {3, 1}}));
     EXPECT_EQ(Read("list.xml"), m_body);
     EXPECT_EQ(Read("empty.xml"), "");
-    EXPECT_EQ(FilesInScratch(), 2u); // no temporary file is left behind
+    EXPECT_EQ(Read("headers.txt"), "Marquint|*/*|no-cache|no-cache|");
+    EXPECT_EQ(FilesInScratch(), 3u); // no temporary file is left behind
     EXPECT_EQ(std::filesystem::status(Path("list.xml")).permissions() &
                   std::filesystem::perms::others_read,
               std::filesystem::perms::others_read);
-    ASSERT_NE(pBuffer, nullptr); // an empty body is a buffer that holds nothing
-    EXPECT_EQ(pBuffer->GetUsed(), 0u);
 }
 
 TEST_F(Download, FailuresAnswerFalseAndLeaveNoFile)
@@ -208,19 +202,6 @@ TEST_F(Download, FailuresAnswerFalseAndLeaveNoFile)
     EXPECT_EQ(FilesInScratch(), 1u);
 }
 
-TEST_F(Download, SendsAgentAcceptAndNoCacheOnReload)
-{
-    CMyDownload job;
-    ASSERT_TRUE(job.DownloadToBuffer(Url("/headers")));
-    EXPECT_EQ(Text(job.GetBuffer()), "Marquint|*/*|||");
-    job.SetReload(true);
-    ASSERT_TRUE(job.DownloadToBuffer(Url("/headers")));
-    EXPECT_EQ(Text(job.GetBuffer()), "Marquint|*/*|no-cache|no-cache|");
-    Start("/headers", 0, "h.txt"); // file downloads always reload
-    WaitForJobs(1);
-    EXPECT_EQ(Read("h.txt"), "Marquint|*/*|no-cache|no-cache|");
-}
-
 TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)
 {
     // The buffer job frees the copy nobody can take (the leak checker would see it).
@@ -234,11 +215,10 @@ TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)
 
 TEST_F(Download, ManyJobsAtOnceAnswerOnceEach)
 {
-    constexpr size_t uJobs = 20;
-    for (size_t i = 0; i < uJobs; ++i)
+    for (uintptr_t i = 0; i < 20; ++i)
         Start("/echo/" + std::to_string(i), i);
-    const Answers answers = WaitForJobs(static_cast<int>(uJobs));
-    ASSERT_EQ(answers.size(), uJobs);
+    const Answers answers = WaitForJobs(20);
+    ASSERT_EQ(answers.size(), 20u);
     intptr_t nExpected = 0;
     for (const auto& [nCookie, wParam] : answers)
     {

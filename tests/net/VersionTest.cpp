@@ -9,33 +9,21 @@ CVersion V(const char* pszText)
     return CVersion(CMyString(pszText));
 }
 
-TEST(VersionTest, PartsAreTheNumbersBetweenTheDots)
+TEST(VersionTest, PartsAreTheNumbersBetweenTheDotsAndCompareAsNumbers)
 {
-    const CVersion version = V("2.0.1");
-    EXPECT_EQ(version.GetPart(0), 2);
-    EXPECT_EQ(version.GetPart(1), 0);
-    EXPECT_EQ(version.GetPart(2), 1);
-    EXPECT_EQ(version.GetPart(3), 0);
     const CVersion odd = V("1.x5.7beta.4.9");
     EXPECT_EQ(odd.GetPart(1), 0); // no leading digits
     EXPECT_EQ(odd.GetPart(2), 7);
     EXPECT_EQ(odd.GetPart(3), 4); // behind a fourth dot nothing counts
-    EXPECT_EQ(odd.GetText().GetBuffer(), std::string("1.x5.7beta.4.9"));
+    EXPECT_EQ(V("2.0.1").GetPart(3), 0);
     EXPECT_TRUE(V("1.").IsValid());
-    EXPECT_FALSE(V("3").IsValid());
-    EXPECT_FALSE(V("").IsValid());
-}
+    EXPECT_FALSE(V("3").IsValid() || V("").IsValid());
 
-TEST(VersionTest, ComparesPartsAsNumbers)
-{
     EXPECT_GT(V("1.18"), V("1.2")); // 18 > 2, not a decimal fraction
-    EXPECT_LT(V("1.18"), V("1.19"));
+    EXPECT_GT(V("10.0"), V("9.99"));
     EXPECT_EQ(V("2.0"), V("2.0.0.0"));
-    EXPECT_LE(V("2.0"), V("2.0.0"));
     EXPECT_GE(V("2.0.0.1"), V("2.0"));
     EXPECT_LT(V("3"), V("1.0")); // without a dot: older than every valid version
     EXPECT_EQ(V("3").Compare(V("7")), 0);
-    EXPECT_EQ(V("1.0").Compare(V("")), 1);
-    EXPECT_EQ(V("10.0").Compare(V("9.99")), 1);
 }
 } // namespace

@@ -6,19 +6,13 @@
 
 TEST(Trace, WritesOneLineOnlyWhenDebugIsSet)
 {
-    unsetenv("ORVANTA_DEBUG");
     testing::internal::CaptureStderr();
+    unsetenv("ORVANTA_DEBUG");
     Trace("hidden %d", 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
     setenv("ORVANTA_DEBUG", "", 1);
-    testing::internal::CaptureStderr();
     Trace("hidden %d", 2);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
     setenv("ORVANTA_DEBUG", "1", 1);
-    testing::internal::CaptureStderr();
     Trace("station %s, %d%%", "list empty", 3);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "station list empty, 3%\n");
     unsetenv("ORVANTA_DEBUG");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "station list empty, 3%\n");
 }

@@ -1,6 +1,6 @@
 // The search bar on the offscreen platform: the address test, the requests it builds, the engine
-// menu driven with real clicks, the click guard, the layout, the notices and their blinking, the
-// caption's messages, dragging, and the silent update check against a list server on 127.0.0.1.
+// menu driven with real clicks, the click guard, the notices and their blinking, the caption's
+// messages, dragging, and the silent update check against a list server on 127.0.0.1.
 #include "shell/MyDlgBar.h"
 #include "ListServer.h"
 #include "TestSupport.h"
@@ -25,12 +25,15 @@
 namespace
 {
 
-// Stands in for the main frame: records every "ZQ m_WM_MESSAGE_FROM_DLG" by name, taking the
-// string it carries as the frame would.
+// Messages to the frame: code and text.
+using Sent = std::vector<std::pair<uint32_t, std::string>>;
+
+// Stands in for the main frame: records every "ZQ m_WM_MESSAGE_FROM_DLG", taking the string it
+// carries as the frame would.
 class CFrameStandIn : public QWidget
 {
 public:
-    std::vector<std::pair<uint32_t, std::string>> m_messages;
+    Sent m_messages;
 
 protected:
     bool event(QEvent* pEvent) override
@@ -46,24 +49,22 @@ protected:
     }
 };
 
-const char* const kEngines =
-    "<SEARCH><VERSION>1.0</VERSION><LIST_OF_SEARCH_ENGINES>"
-    "<SEARCH_ENGINE><CAPTION>Finder</CAPTION><PREFIX>https://find.example/?q=TERM</PREFIX>"
-    "<SEARCH_TERM_TO_REPLACE>TERM</SEARCH_TERM_TO_REPLACE>"
-    "<EMPTY_SEARCH_URL>https://find.example/</EMPTY_SEARCH_URL></SEARCH_ENGINE>"
-    "<SEPARATOR></SEPARATOR>"
-    "<SEARCH_ENGINE><CAPTION>A Much Longer Engine Caption</CAPTION>"
-    "<PREFIX>https://other.example/s?x=TERM&amp;y=TERM</PREFIX>"
-    "<SEARCH_TERM_TO_REPLACE>TERM</SEARCH_TERM_TO_REPLACE></SEARCH_ENGINE>"
-    "</LIST_OF_SEARCH_ENGINES></SEARCH>";
-
 class MyDlgBarTest : public ScratchHome
 {
 protected:
     void SetUp() override
     {
         ScratchHome::SetUp();
-        Write("data/ORVANTA/res/SearchSettings.txt", CFileHandler::Scramble(kEngines));
+        Write("data/ORVANTA/res/SearchSettings.txt",
+              CFileHandler::Scramble(
+                  "<SEARCH><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE><CAPTION>Finder</CAPTION>"
+                  "<PREFIX>https://find.example/?q=TERM</PREFIX>"
+                  "<SEARCH_TERM_TO_REPLACE>TERM</SEARCH_TERM_TO_REPLACE>"
+                  "<EMPTY_SEARCH_URL>https://find.example/</EMPTY_SEARCH_URL></SEARCH_ENGINE>"
+                  "<SEPARATOR></SEPARATOR><SEARCH_ENGINE><CAPTION>A Much Longer Engine Caption"
+                  "</CAPTION><PREFIX>https://other.example/s?x=TERM&amp;y=TERM</PREFIX>"
+                  "<SEARCH_TERM_TO_REPLACE>TERM</SEARCH_TERM_TO_REPLACE></SEARCH_ENGINE>"
+                  "</LIST_OF_SEARCH_ENGINES></SEARCH>"));
     }
     void TearDown() override
     {
@@ -71,50 +72,51 @@ protected:
         ScratchHome::TearDown();
     }
     // The bar created in a shown stand-in frame, as the frame creates it.
-    CMyDlgBar& MakeBar(int nWidth = 1010)
+    CMyDlgBar& MakeBar()
     {
-        m_frame.resize(nWidth, 640);
+        m_frame.resize(1010, 640);
         m_pBar = std::make_unique<CMyDlgBar>();
         EXPECT_TRUE(m_pBar->Create(&m_frame, CMyDlgBar::IDD_SEARCH_BAR, 0, 144));
-        m_pBar->setGeometry(0, 0, nWidth, m_pBar->height());
+        m_pBar->setGeometry(0, 0, 1010, m_pBar->height());
         m_frame.show();
         return *m_pBar;
     }
-    std::vector<std::pair<uint32_t, std::string>> Messages()
+    Sent Messages() // those since the last call
     {
         QCoreApplication::processEvents();
         return std::exchange(m_frame.m_messages, {});
     }
-    // Presses the Search button's arrow; while the menu runs, pAction acts on it.
-    void PressArrow(std::function<void(CMenuXP&)> fnAction)
+    // Presses the Search button's arrow and clicks the command in the menu (none: closes it);
+    // answers the menu's default item and keeps its number of items.
+    uint32_t ChooseEngine(uint32_t uCommand)
     {
+        uint32_t uDefault = 0;
         QTimer::singleShot(50,
-                           [fnAction]
+                           [this, &uDefault, uCommand]
                            {
                                auto* pMenu =
                                    dynamic_cast<CMenuXP*>(QApplication::activePopupWidget());
                                ASSERT_NE(pMenu, nullptr);
-                               fnAction(*pMenu);
+                               uDefault = pMenu->GetMenuDefaultItem();
+                               m_nMenuItems = pMenu->GetItemCount();
+                               for (int32_t i = 0; uCommand != 0 && i < m_nMenuItems; ++i)
+                                   if (pMenu->GetItem(i) && pMenu->GetItem(i)->m_nID == uCommand)
+                                   {
+                                       const QPoint pt = pMenu->GetItemRect(i).center();
+                                       QTest::mouseMove(pMenu, pt);
+                                       QTest::mouseClick(pMenu, Qt::LeftButton, {}, pt);
+                                       return;
+                                   }
+                               pMenu->close();
                            });
         CMyOwnButton& button = m_pBar->GetSearchButton();
-        QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(button.width() - 5, 5));
-        QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(button.width() - 5, 5));
-    }
-    static void ChooseCommand(CMenuXP& menu, uint32_t uCommand)
-    {
-        for (int32_t i = 0; i < menu.GetItemCount(); ++i)
-            if (menu.GetItem(i) != nullptr && menu.GetItem(i)->m_nID == uCommand)
-            {
-                QTest::mouseMove(&menu, menu.GetItemRect(i).center());
-                QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.GetItemRect(i).center());
-                return;
-            }
-        ADD_FAILURE() << "no menu item " << uCommand;
-        menu.close();
+        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(button.width() - 5, 5));
+        return uDefault;
     }
 
     CFrameStandIn m_frame;
     std::unique_ptr<CMyDlgBar> m_pBar;
+    int m_nMenuItems = 0;
 };
 
 TEST(MyDlgBarIsUrlTest, AddressesAreTakenAsTyped)
@@ -133,11 +135,10 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     ASSERT_EQ(bar.GetEngines().GetCount(), 3);
     EXPECT_EQ(bar.GetSelectedEngine(), 100);
 
-    // The built-in engine searches the tree for anything, addresses included.
+    // The built-in engine searches the tree for anything, addresses included; not for nothing.
     bar.GetEditBox().setText("http://example.com");
     QTest::keyClick(&bar.GetEditBox(), Qt::Key_Return);
-    EXPECT_EQ(Messages(),
-              (std::vector<std::pair<uint32_t, std::string>>{{1035, "http://example.com"}}));
+    EXPECT_EQ(Messages(), (Sent{{1035, "http://example.com"}}));
     bar.GetEditBox().clear();
     bar.DoSearch();
     EXPECT_TRUE(Messages().empty());
@@ -155,8 +156,7 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     {
         bar.GetEditBox().setText(pszText);
         bar.DoSearch();
-        EXPECT_EQ(Messages(), (std::vector<std::pair<uint32_t, std::string>>{{1034, pszRequest}}))
-            << pszText;
+        EXPECT_EQ(Messages(), (Sent{{1034, pszRequest}})) << pszText;
     }
 
     // The frame's web request always takes the first engine, whatever is selected.
@@ -175,12 +175,8 @@ TEST_F(MyDlgBarTest, WithoutSearchSettingsOnlyTheTreeCanBeSearched)
     EXPECT_EQ(bar.GetEngines().GetCount(), 0);
     bar.GetEditBox().setText("news");
     EXPECT_TRUE(bar.GetWebSearchRequest().IsEmpty());
-    PressArrow(
-        [](CMenuXP& menu)
-        {
-            EXPECT_EQ(menu.GetItemCount(), 2); // side bar and the built-in entry
-            menu.close();
-        });
+    EXPECT_EQ(ChooseEngine(0), 100u);
+    EXPECT_EQ(m_nMenuItems, 2); // the side bar and the built-in entry
     EXPECT_EQ(bar.GetSelectedEngine(), 100);
     EXPECT_TRUE(Messages().empty());
 }
@@ -191,15 +187,8 @@ TEST_F(MyDlgBarTest, EngineMenuChoosesWithoutSearchingAndGuardsTheNextClick)
     CMyOwnButton& search = bar.GetSearchButton();
     const int nSearchLeft = search.x();
 
-    // An empty edit box: choosing an engine only changes the button.
-    uint32_t uDefault = 0;
-    PressArrow(
-        [&uDefault](CMenuXP& menu)
-        {
-            uDefault = menu.GetMenuDefaultItem();
-            ChooseCommand(menu, 3);
-        });
-    EXPECT_EQ(uDefault, 100u);
+    // An empty edit box: choosing an engine only changes the button, fitted to its caption.
+    EXPECT_EQ(ChooseEngine(3), 100u);
     EXPECT_EQ(bar.GetSelectedEngine(), 2);
     EXPECT_EQ(search.text(), "A Much Longer Engine Caption");
     QFont font(QStringLiteral("Arial"));
@@ -215,78 +204,40 @@ TEST_F(MyDlgBarTest, EngineMenuChoosesWithoutSearchingAndGuardsTheNextClick)
     EXPECT_TRUE(Messages().empty());
     QTest::qWait(250);
     QTest::mouseClick(&search, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(Messages(), (std::vector<std::pair<uint32_t, std::string>>{
-                              {1034, "https://other.example/s?x=tv&y=tv"}}));
+    EXPECT_EQ(Messages(), (Sent{{1034, "https://other.example/s?x=tv&y=tv"}}));
 
-    // The selected engine is the bold one; choosing it again changes nothing and searches not.
+    // The selected engine is the menu's default; choosing it again does not search.
     QTest::qWait(250);
-    PressArrow(
-        [&uDefault](CMenuXP& menu)
-        {
-            uDefault = menu.GetMenuDefaultItem();
-            ChooseCommand(menu, 3);
-        });
-    EXPECT_EQ(uDefault, 3u);
+    EXPECT_EQ(ChooseEngine(3), 3u);
     EXPECT_TRUE(Messages().empty());
-
     // Another engine with text in the box searches at once.
     QTest::qWait(250);
-    PressArrow([](CMenuXP& menu) { ChooseCommand(menu, 100); });
+    ChooseEngine(100);
     EXPECT_EQ(search.text(), "Search");
-    EXPECT_EQ(search.width(), QFontMetrics(font).horizontalAdvance("Search") + 52);
-    EXPECT_EQ(Messages(), (std::vector<std::pair<uint32_t, std::string>>{{1035, "tv"}}));
-}
-
-TEST_F(MyDlgBarTest, LayoutPlacesCaptionButtonsSearchGroupAndTitle)
-{
-    CMyDlgBar& bar = MakeBar(900);
-    bar.SetTitle("ORVANTA - 1.18");
-    EXPECT_EQ(bar.GetCloseButton().geometry(), QRect(900 - 17 - 17, 8, 17, 17));
-    EXPECT_EQ(bar.GetMaximizeButton().geometry(), QRect(866 - 3 - 17, 8, 17, 17));
-    EXPECT_EQ(bar.GetMinimizeButton().geometry(), QRect(846 - 3 - 17, 8, 17, 17));
-
-    const QRect edit = bar.GetEditBox().geometry();
-    EXPECT_EQ(edit.topLeft(), QPoint(17, 6));
-    EXPECT_EQ(edit.height(), 19);
-    const QRect search = bar.GetSearchButton().geometry();
-    EXPECT_EQ(search.topLeft(), QPoint(17 + edit.width() + 4, 6));
-    EXPECT_TRUE(bar.GetListsNotice().isHidden());
-    EXPECT_TRUE(bar.GetVersionNotice().isHidden());
-
-    const QRect title = bar.GetTitleControl().geometry();
-    EXPECT_EQ(bar.GetTitleControl().text(), "ORVANTA - 1.18");
-    EXPECT_EQ(title.left(), search.left() + search.width() + 10);
-    EXPECT_EQ(title.left() + title.width(), 826 - 10);
-    EXPECT_EQ(title.height(), QFontMetrics(bar.GetTitleControl().font()).height());
-    EXPECT_EQ(title.top(), (bar.height() - title.height()) / 2);
-
-    // The caption buttons follow the width; the maximise button changes its pictures.
-    bar.resize(700, bar.height());
-    EXPECT_EQ(bar.GetCloseButton().x(), 700 - 34);
-    bar.SetMaximizeLook(3);
-    EXPECT_NE(bar.GetMaximizeButton().GetPicture().Find("Restore"), MY_NOT_FOUND);
-    bar.SetMaximizeLook(1);
-    EXPECT_NE(bar.GetMaximizeButton().GetPicture().Find("Maximize"), MY_NOT_FOUND);
+    EXPECT_EQ(Messages(), (Sent{{1035, "tv"}}));
 }
 
 TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
 {
     CMyDlgBar& bar = MakeBar();
+    bar.SetTitle("ORVANTA - 1.18");
+    EXPECT_TRUE(bar.GetListsNotice().isHidden());
     bar.ShowNotices(3, "http://new.example/orvanta");
     const QRect search = bar.GetSearchButton().geometry();
     const QRect lists = bar.GetListsNotice().geometry();
     const QRect version = bar.GetVersionNotice().geometry();
-    EXPECT_TRUE(bar.GetListsNotice().isVisible());
     EXPECT_TRUE(bar.GetVersionNotice().isVisible());
-    EXPECT_EQ(lists.topLeft(), QPoint(search.left() + search.width() + 5, search.top()));
-    EXPECT_EQ(version.topLeft(), QPoint(lists.left() + lists.width() + 5, search.top()));
-    EXPECT_EQ(bar.GetTitleControl().x(), version.left() + version.width() + 10);
+    EXPECT_EQ(lists.topLeft(), QPoint(search.right() + 1 + 5, search.top()));
+    EXPECT_EQ(version.topLeft(), QPoint(lists.right() + 1 + 5, search.top()));
+    // The title fills the room between them and the caption buttons.
+    const QRect title = bar.GetTitleControl().geometry();
+    EXPECT_EQ(title.left(), version.right() + 1 + 10);
+    EXPECT_EQ(title.right() + 1, bar.GetMinimizeButton().x() - 10);
 
     // Inverted face (bottom colour on top) while blinking starts; normal face afterwards.
     const CButtonColorSet& colors = GetSkinInfo()->m_ToolbarButtons;
     auto topColour = [&bar] { return PixelAt(Snapshot(bar.GetListsNotice()), 5, 2); };
     EXPECT_TRUE(IsNear(topColour(), SkinColor(colors.m_clrNormalBottom), 20));
-
     const auto start = std::chrono::steady_clock::now();
     uint32_t uHighest = 0;
     ASSERT_TRUE(PumpEventsUntil(
@@ -296,17 +247,15 @@ TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
             return !bar.IsBlinking();
         },
         15));
-    const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(uHighest, 19u); // the twentieth tick ends the blinking
-    EXPECT_GE(elapsed, std::chrono::milliseconds(19 * 300));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(19 * 300));
     EXPECT_TRUE(bar.GetListsNotice().isVisible());
     EXPECT_TRUE(IsNear(topColour(), SkinColor(colors.m_clrNormalTop), 20));
 
-    // The version notice has its address opened by the frame.
+    // The version notice has its address opened by the frame; the lists notice opens the update
+    // dialog through the frame's opener.
     QTest::mouseClick(&bar.GetVersionNotice(), Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(Messages(), (std::vector<std::pair<uint32_t, std::string>>{
-                              {1034, "http://new.example/orvanta"}}));
-    // The lists notice opens the update dialog through the frame's opener.
+    EXPECT_EQ(Messages(), (Sent{{1034, "http://new.example/orvanta"}}));
     QWidget* pOpenedFor = nullptr;
     bar.SetUpdateDialogOpener([&pOpenedFor](QWidget* pParent) { pOpenedFor = pParent; });
     QTest::mouseClick(&bar.GetListsNotice(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -320,33 +269,29 @@ TEST_F(MyDlgBarTest, CaptionPostsToTheFrameAndDraggingMovesIt)
     QTest::mouseClick(&bar.GetMinimizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
     QTest::mouseClick(&bar.GetMaximizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
     QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(600, 3));
-    auto messages = Messages();
-    EXPECT_EQ(messages, (std::vector<std::pair<uint32_t, std::string>>{
-                            {1036, ""}, {1037, ""}, {1038, ""}, {1038, ""}}));
+    EXPECT_EQ(Messages(), (Sent{{1036, ""}, {1037, ""}, {1038, ""}, {1038, ""}}));
 
-    // The window follows the pointer by each move's offset; a caption button starts no drag.
+    // The window follows the pointer by each move's offset, only while the button is down; a
+    // caption button starts no drag.
     m_frame.move(100, 100);
-    const QPoint origin = m_frame.pos();
-    auto sendMouse = [](QWidget* pWidget, QEvent::Type type, QPoint pt, Qt::MouseButtons buttons)
+    const QPoint moved = m_frame.pos() + QPoint(30, 20);
+    auto send = [](QWidget* pWidget, QEvent::Type type, QPoint pt, Qt::MouseButtons buttons)
     {
         QMouseEvent event(type, pt, pWidget->mapToGlobal(pt),
                           type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, {});
         QApplication::sendEvent(pWidget, &event);
     };
-    sendMouse(&bar, QEvent::MouseButtonPress, QPoint(600, 5), Qt::LeftButton);
-    sendMouse(&bar, QEvent::MouseMove, QPoint(630, 25), Qt::LeftButton);
-    EXPECT_EQ(m_frame.pos(), origin + QPoint(30, 20));
-    sendMouse(&bar, QEvent::MouseMove, QPoint(600, 5), Qt::LeftButton);
-    EXPECT_EQ(m_frame.pos(), origin + QPoint(30, 20));
-    sendMouse(&bar, QEvent::MouseButtonRelease, QPoint(610, 5), Qt::NoButton);
-    sendMouse(&bar, QEvent::MouseMove, QPoint(650, 5), Qt::LeftButton);
-    EXPECT_EQ(m_frame.pos(), origin + QPoint(30, 20));
-
+    send(&bar, QEvent::MouseButtonPress, QPoint(600, 5), Qt::LeftButton);
+    send(&bar, QEvent::MouseMove, QPoint(630, 25), Qt::LeftButton);
+    EXPECT_EQ(m_frame.pos(), moved);
+    send(&bar, QEvent::MouseMove, QPoint(600, 5), Qt::LeftButton);
+    send(&bar, QEvent::MouseButtonRelease, QPoint(610, 5), Qt::NoButton);
+    send(&bar, QEvent::MouseMove, QPoint(650, 5), Qt::LeftButton);
     CMyOwnButton& close = bar.GetCloseButton();
-    sendMouse(&close, QEvent::MouseButtonPress, QPoint(8, 8), Qt::LeftButton);
-    sendMouse(&close, QEvent::MouseMove, QPoint(40, 40), Qt::LeftButton);
-    sendMouse(&close, QEvent::MouseButtonRelease, QPoint(40, 40), Qt::NoButton);
-    EXPECT_EQ(m_frame.pos(), origin + QPoint(30, 20));
+    send(&close, QEvent::MouseButtonPress, QPoint(8, 8), Qt::LeftButton);
+    send(&close, QEvent::MouseMove, QPoint(40, 40), Qt::LeftButton);
+    send(&close, QEvent::MouseButtonRelease, QPoint(40, 40), Qt::NoButton);
+    EXPECT_EQ(m_frame.pos(), moved);
 }
 
 TEST_F(MyDlgBarTest, SilentCheckShowsNoticesWithoutBlockingTheWindow)

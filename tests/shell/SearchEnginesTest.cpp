@@ -17,75 +17,53 @@ std::string Text(const CMyString& strText)
     return strText.IsEmpty() ? std::string() : std::string(strText.GetBuffer());
 }
 
-CSearchEngine Engine(const char* pszPrefix, const char* pszTerm, const char* pszEmptyUrl = "")
-{
-    CSearchEngine engine;
-    engine.m_strPrefix = pszPrefix;
-    engine.m_strTermToReplace = pszTerm;
-    engine.m_strEmptySearchUrl = pszEmptyUrl;
-    return engine;
-}
-
-std::string SettingsText(const std::string& strEntries, const std::string& strVersion = "3.1")
-{
-    return "<SEARCH><VERSION>" + strVersion + "</VERSION><LIST_OF_SEARCH_ENGINES>" + strEntries +
-           "</LIST_OF_SEARCH_ENGINES></SEARCH>";
-}
-
 } // namespace
 
-TEST(SearchEngineQuery, BuildsAddressesFromTemplateAndText)
+TEST(SearchEngineQuery, BuildsAddressesFromTemplateTextAndCharacterSet)
 {
-    const CSearchEngine twice = Engine("q=TERM&x=TERM", "TERM");
-    EXPECT_EQ(Text(twice.BuildQuery("a b")), "q=a+b&x=a+b");
-    EXPECT_EQ(Text(twice.BuildQuery("C++")), "q=C%2B%2B&x=C%2B%2B");
-    EXPECT_EQ(Text(twice.BuildQuery("ab.c")), "q=ab%2Ec&x=ab%2Ec");
-
-    // No template: the encoded text alone. No or an absent placeholder: the template unchanged.
-    EXPECT_EQ(Text(Engine("", "TERM").BuildQuery("a b")), "a+b");
-    EXPECT_EQ(Text(Engine("http://s/?q=", "").BuildQuery("a")), "http://s/?q=");
-    EXPECT_EQ(Text(Engine("http://s/?q=X", "TERM").BuildQuery("a")), "http://s/?q=X");
-
+    auto Query = [](const char* pszPrefix, const char* pszTerm, const char* pszText,
+                    const char* pszCharset = "", const char* pszEmptyUrl = "")
+    {
+        CSearchEngine engine;
+        engine.m_strPrefix = pszPrefix;
+        engine.m_strTermToReplace = pszTerm;
+        engine.m_strInputCharset = pszCharset;
+        engine.m_strEmptySearchUrl = pszEmptyUrl;
+        return Text(engine.BuildQuery(pszText));
+    };
+    EXPECT_EQ(Query("q=TERM&x=TERM", "TERM", "a b.+"), "q=a+b%2E%2B&x=a+b%2E%2B");
+    // No template: the encoded text alone. No or an absent placeholder: the template as is.
+    EXPECT_EQ(Query("", "TERM", "a b"), "a+b");
+    EXPECT_EQ(Query("http://s/?q=", "", "a"), "http://s/?q=");
+    EXPECT_EQ(Query("http://s/?q=X", "TERM", "a"), "http://s/?q=X");
     // An empty text opens the engine's empty-search address, or nothing.
-    EXPECT_EQ(Text(Engine("q=TERM", "TERM", "http://home/").BuildQuery("")), "http://home/");
-    EXPECT_TRUE(Engine("q=TERM", "TERM").BuildQuery("").IsEmpty());
-}
+    EXPECT_EQ(Query("q=TERM", "TERM", "", "", "http://home/"), "http://home/");
+    EXPECT_EQ(Query("q=TERM", "TERM", ""), "");
 
-TEST(SearchEngineQuery, EncodesInTheEnginesCharacterSet)
-{
-    CSearchEngine engine = Engine("q=TERM", "TERM");
+    // The engine's character set; an unknown one, or one whose bytes hold NULs, gives UTF-8.
     const char* pszCyrillic = "\xD0\x9C\xD0\xB8\xD1\x80 1"; // "Мир 1" in UTF-8
-    EXPECT_EQ(Text(engine.BuildQuery(pszCyrillic)), "q=%D0%9C%D0%B8%D1%80+1");
-    engine.m_strInputCharset = "windows-1251";
-    EXPECT_EQ(Text(engine.BuildQuery(pszCyrillic)), "q=%CC%E8%F0+1");
-    engine.m_strInputCharset = "no-such-charset";
-    EXPECT_EQ(Text(engine.BuildQuery(pszCyrillic)), "q=%D0%9C%D0%B8%D1%80+1");
-    engine.m_strInputCharset = "UTF-16LE"; // its bytes hold NULs: stays UTF-8
-    EXPECT_EQ(Text(engine.BuildQuery("a")), "q=a");
+    EXPECT_EQ(Query("q=TERM", "TERM", pszCyrillic), "q=%D0%9C%D0%B8%D1%80+1");
+    EXPECT_EQ(Query("q=TERM", "TERM", pszCyrillic, "windows-1251"), "q=%CC%E8%F0+1");
+    EXPECT_EQ(Query("q=TERM", "TERM", pszCyrillic, "no-such-charset"), "q=%D0%9C%D0%B8%D1%80+1");
+    EXPECT_EQ(Query("q=TERM", "TERM", "a", "UTF-16LE"), "q=a");
 }
 
 TEST(SearchEngineList, NumbersEntriesAndSkipsEnginesWithoutChildren)
 {
     CMyXmlDom dom;
-    ASSERT_TRUE(
-        dom.LoadXml(SettingsText("<search_engine><CAPTION>One</CAPTION><caption>Uno</caption>"
-                                 "<PREFIX>http://a/?q=%s&amp;l=1</PREFIX></search_engine>"
-                                 "<OTHER><CAPTION>x</CAPTION></OTHER>"
-                                 "<SEARCH_ENGINE></SEARCH_ENGINE>"
-                                 "<Separator>ignored</Separator>"
-                                 "<SEARCH_ENGINE><CAPTION>Two</CAPTION>"
-                                 "<INPUT_CHARSET>koi8-r</INPUT_CHARSET></SEARCH_ENGINE>")
-                        .c_str()));
+    ASSERT_TRUE(dom.LoadXml("<L><search_engine><CAPTION>One</CAPTION><caption>Uno</caption>"
+                            "<PREFIX>http://a/?q=%s&amp;l=1</PREFIX></search_engine>"
+                            "<OTHER><CAPTION>x</CAPTION></OTHER><SEARCH_ENGINE></SEARCH_ENGINE>"
+                            "<Separator>ignored</Separator><SEARCH_ENGINE><CAPTION>Two</CAPTION>"
+                            "<INPUT_CHARSET>koi8-r</INPUT_CHARSET></SEARCH_ENGINE></L>"));
     CSearchEngines engines;
-    ASSERT_TRUE(engines.LoadEngines(dom.GetRoot()->FindChild("LIST_OF_SEARCH_ENGINES"),
-                                    EEngineLoad::Inspect));
+    ASSERT_TRUE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
     ASSERT_EQ(engines.GetCount(), 3);
-    EXPECT_EQ(engines.GetEngine(0)->m_nId, 1);
+    for (int32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(engines.GetEngine(i)->m_nId, i + 1);
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strCaption), "Uno");
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strPrefix), "http://a/?q=%s&l=1");
-    EXPECT_EQ(engines.GetEngine(1)->m_nId, 2);
     EXPECT_EQ(engines.GetEngine(1)->m_bSeparator, 1);
-    EXPECT_EQ(engines.GetEngine(2)->m_nId, 3);
     EXPECT_EQ(Text(engines.GetEngine(2)->m_strInputCharset), "koi8-r");
     EXPECT_EQ(engines.GetEngine(3), nullptr);
     EXPECT_EQ(engines.GetEngine(-1), nullptr);
@@ -115,18 +93,6 @@ protected:
     }
 };
 
-TEST_F(SearchEngineSettingsFile, RecordsTheVersionOnlyWhenLoadingForTheProgram)
-{
-    WriteSettings(SettingsText("<SEARCH_ENGINE><CAPTION>A</CAPTION></SEARCH_ENGINE>", "7.2"));
-    CSearchEngines inspected;
-    EXPECT_TRUE(Load(inspected, EEngineLoad::Inspect));
-    EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
-    CSearchEngines engines;
-    EXPECT_TRUE(Load(engines));
-    EXPECT_EQ(engines.GetCount(), 1);
-    EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "7.2");
-}
-
 TEST_F(SearchEngineSettingsFile, MissingOrBrokenFileGivesAnEmptyList)
 {
     CSearchEngines engines;
@@ -140,7 +106,7 @@ TEST_F(SearchEngineSettingsFile, MissingOrBrokenFileGivesAnEmptyList)
     }
 }
 
-TEST_F(SearchEngineSettingsFile, FetchesAnIconOnceAndThenUsesTheStoredFile)
+TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersion)
 {
     const std::string strIconBytes("GIF89a\0\x01", 8);
     std::string strIconUrl;
@@ -149,14 +115,24 @@ TEST_F(SearchEngineSettingsFile, FetchesAnIconOnceAndThenUsesTheStoredFile)
         CListServer server({{"icon.gif", strIconBytes}});
         strIconUrl = server.Url() + "icon.gif";
         strMissingUrl = server.Url() + "missing.gif";
-        WriteSettings(SettingsText("<SEARCH_ENGINE><IMAGE_URL>" + strIconUrl +
-                                   "</IMAGE_URL></SEARCH_ENGINE><SEARCH_ENGINE><IMAGE_URL>" +
-                                   strMissingUrl + "</IMAGE_URL></SEARCH_ENGINE>"));
+        WriteSettings("<SEARCH><VERSION>7.2</VERSION><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE>"
+                      "<IMAGE_URL>" +
+                      strIconUrl + "</IMAGE_URL></SEARCH_ENGINE><SEARCH_ENGINE><IMAGE_URL>" +
+                      strMissingUrl +
+                      "</IMAGE_URL></SEARCH_ENGINE></LIST_OF_SEARCH_ENGINES></SEARCH>");
+        // Inspecting asks no server, records nothing and keeps the addresses as written.
+        CSearchEngines inspected;
+        ASSERT_TRUE(Load(inspected, EEngineLoad::Inspect));
+        EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
+        EXPECT_TRUE(server.Requests().empty());
+        EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
+
         CSearchEngines engines;
         ASSERT_TRUE(Load(engines));
         EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath),
                   Text(Settings().GetIconFilePath(strIconUrl.c_str())));
         EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
+        EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "7.2");
     }
     const CMyString strIcon = Settings().GetIconFilePath(strIconUrl.c_str());
     EXPECT_EQ(Read(strIcon.GetBuffer() + m_strRoot.size()), strIconBytes);
@@ -167,9 +143,4 @@ TEST_F(SearchEngineSettingsFile, FetchesAnIconOnceAndThenUsesTheStoredFile)
     ASSERT_TRUE(Load(engines));
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath), Text(strIcon));
     EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
-
-    // Inspecting keeps the address as written.
-    CSearchEngines inspected;
-    ASSERT_TRUE(Load(inspected, EEngineLoad::Inspect));
-    EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
 }

@@ -1,3 +1,6 @@
+// The document, the application's start-up decisions in process, and the program's own
+// command-line option as a process. The whole-program test covers "install" and a second start
+// of the real program.
 #include "shell/TelvaneApp.h"
 #include "text/TextTestSupport.h"
 
@@ -92,13 +95,12 @@ protected:
     {
         ScratchHome::SetUp();
         m_strOldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-        Write("bin/browser", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\"\n"
-                             "mv \"$0.tmp\" \"" +
+        Write("bin/browser", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\"\nmv \"$0.tmp\" \"" +
                                  Path("opened") + "\"\n");
-        chmod(Path("bin/browser").c_str(), 0755);
         Write("data/applications/stand-in.desktop",
               "[Desktop Entry]\nType=Application\nExec=" + Path("bin/browser") + " %u\n");
         Write("bin/xdg-settings", "#!/bin/sh\necho stand-in.desktop\n");
+        chmod(Path("bin/browser").c_str(), 0755);
         chmod(Path("bin/xdg-settings").c_str(), 0755);
         setenv("PATH", (Path("bin") + ":" + m_strOldPath).c_str(), 1);
     }
@@ -107,22 +109,19 @@ protected:
         setenv("PATH", m_strOldPath.c_str(), 1);
         ScratchHome::TearDown();
     }
-
-    void WriteServerList(const std::vector<std::string>& arrUrls)
+    void WriteServerList(const std::string& strUrls)
     {
-        std::string strList = "<SERVER_SETTINGS><VERSION>1.0</VERSION>";
-        for (const std::string& strUrl : arrUrls)
-            strList += "<URL>" + strUrl + "</URL>";
         Write("data/ORVANTA/res/ServerSettings.txt",
-              CFileHandler::Scramble(strList + "</SERVER_SETTINGS>"));
+              CFileHandler::Scramble("<SERVER_SETTINGS>" + strUrls + "</SERVER_SETTINGS>"));
     }
-
-    // What the stand-in browser was given, waiting up to nMs for it to run.
+    // What the stand-in browser was given, waiting up to nMs for it to run; the record goes.
     std::string Opened(int nMs = 5000) const
     {
         for (int i = 0; i < nMs / 10 && access(Path("opened").c_str(), F_OK) != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return Read("opened");
+        const std::string strOpened = Read("opened");
+        std::remove(Path("opened").c_str());
+        return strOpened;
     }
 
     std::string m_strOldPath;
@@ -133,7 +132,7 @@ TEST_F(TelvaneAppStart, InstallerWordsOpenTheirPageOnTheFirstServerThatAnswers)
     CListServer server(
         {{"InstallPageOrvanta.htm", "install"}, {"UninstallPageOrvanta.htm", "uninstall"}});
     const CLocalSocket refused(-1);
-    WriteServerList({refused.Url("/"), server.Url()});
+    WriteServerList("<URL>" + refused.Url("/") + "</URL><URL>" + server.Url() + "</URL>");
 
     CTelvaneApp app({"orvanta", "Uninstall"});
     EXPECT_FALSE(app.InitInstance());
@@ -141,49 +140,22 @@ TEST_F(TelvaneAppStart, InstallerWordsOpenTheirPageOnTheFirstServerThatAnswers)
     EXPECT_FALSE(app.HoldsInstanceLock());
     EXPECT_EQ(Text(g_strBrowserExe), Path("bin/browser"));
     EXPECT_EQ(Opened(), server.Url() + "UninstallPageOrvanta.htm\n");
-
-    std::remove(Path("opened").c_str());
     EXPECT_FALSE(CTelvaneApp({"orvanta", "INSTALL"}).InitInstance());
     EXPECT_EQ(Opened(), server.Url() + "InstallPageOrvanta.htm\n");
-}
 
-TEST_F(TelvaneAppStart, InstallWithNoServerOrNoBrowserOpensNothing)
-{
-    const CLocalSocket refused(-1);
-    WriteServerList({refused.Url("/")});
-    CTelvaneApp app({"orvanta", "install"});
-    EXPECT_FALSE(app.InitInstance());
-    EXPECT_EQ(Text(app.FindReachableServerUrl(CMyString("InstallPageOrvanta.htm"))), "");
+    // No server answers: nothing opens.
+    WriteServerList("<URL>" + refused.Url("/") + "</URL>");
+    CTelvaneApp offline({"orvanta", "install"});
+    EXPECT_FALSE(offline.InitInstance());
+    EXPECT_EQ(Text(offline.FindReachableServerUrl(CMyString("InstallPageOrvanta.htm"))), "");
     EXPECT_EQ(Opened(300), "");
-
-    // With no desktop browser named, the fallback opener is used.
+    // With no desktop browser named, the fallback opener is chosen.
     setenv("PATH", "/nonexistent", 1);
     EXPECT_FALSE(CTelvaneApp({"orvanta", "install"}).InitInstance());
     EXPECT_EQ(Text(g_strBrowserExe), "xdg-open");
 }
 
-TEST_F(TelvaneAppStart, SecondPlainStartEndsQuietlyAndReopenStartsAnyway)
-{
-    Settings().SetCopySettings(false);
-    CSingleInstanceLock running;
-    ASSERT_TRUE(running.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
-
-    CTelvaneApp second({"orvanta", "movie.asx"});
-    EXPECT_FALSE(second.InitInstance());
-    EXPECT_EQ(second.GetMainFrame(), nullptr);
-    EXPECT_EQ(Text(Settings().GetProgramVersion()), "");
-
-    CTelvaneApp reopened({"orvanta", "REOPEN"});
-    ASSERT_TRUE(reopened.InitInstance());
-    EXPECT_FALSE(reopened.HoldsInstanceLock());
-    ASSERT_NE(reopened.GetMainFrame(), nullptr);
-    EXPECT_TRUE(reopened.GetMainFrame()->isVisible());
-    EXPECT_EQ(reopened.GetMainFrame()->windowTitle(), "ORVANTA - 1.18");
-    EXPECT_EQ(Text(Settings().GetProgramVersion()), "1.18");
-    EXPECT_EQ(Opened(0), "");
-}
-
-TEST_F(TelvaneAppStart, PlainStartHoldsTheLockUntilTheApplicationEnds)
+TEST_F(TelvaneAppStart, PlainStartHoldsTheLockASecondEndsQuietlyAndReopenStartsAnyway)
 {
     Settings().SetCopySettings(false);
     {
@@ -192,58 +164,49 @@ TEST_F(TelvaneAppStart, PlainStartHoldsTheLockUntilTheApplicationEnds)
         EXPECT_TRUE(app.HoldsInstanceLock());
         ASSERT_NE(app.GetMainFrame(), nullptr);
         ASSERT_NE(app.GetMainFrame()->GetTreeView(), nullptr);
-        CSingleInstanceLock other;
-        EXPECT_FALSE(other.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
+        EXPECT_EQ(Text(Settings().GetProgramVersion()), "1.18");
+        Settings().SetProgramVersion("");
+
+        CTelvaneApp second({"orvanta", "movie.asx"});
+        EXPECT_FALSE(second.InitInstance());
+        EXPECT_EQ(second.GetMainFrame(), nullptr);
+        EXPECT_EQ(Text(Settings().GetProgramVersion()), "");
+
+        CTelvaneApp reopened({"orvanta", "REOPEN"});
+        ASSERT_TRUE(reopened.InitInstance());
+        EXPECT_FALSE(reopened.HoldsInstanceLock());
+        ASSERT_NE(reopened.GetMainFrame(), nullptr);
+        EXPECT_TRUE(reopened.GetMainFrame()->isVisible());
+        EXPECT_EQ(reopened.GetMainFrame()->windowTitle(), "ORVANTA - 1.18");
+        EXPECT_EQ(Text(Settings().GetProgramVersion()), "1.18");
     }
+    // The lock goes with the application that held it.
     CSingleInstanceLock after;
     EXPECT_TRUE(after.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
+    EXPECT_EQ(Opened(0), "");
 }
 
-// The real program as a process.
-class TelvaneProgram : public TelvaneAppStart
+TEST_F(TelvaneAppStart, SetInstallPathRecordsAnAbsoluteFolderAndRefusesAMissingOne)
 {
-protected:
-    // Runs the program to its end (at most nSeconds); answers its exit code, -1 when it did not
-    // end by itself.
-    int Run(const QStringList& arrArguments, int nSeconds = 20)
+    // The real program as a process: its exit code, -1 when it did not end by itself.
+    const auto run = [](const QStringList& arrArguments)
     {
         QProcess process;
-        process.setProgram(ORVANTA_PROGRAM);
-        process.setArguments(arrArguments);
-        process.start();
-        if (!process.waitForFinished(nSeconds * 1000))
-        {
-            process.kill();
-            process.waitForFinished();
-            return -1;
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    }
-};
-
-TEST_F(TelvaneProgram, SetInstallPathRecordsAnAbsoluteFolder)
-{
+        process.start(ORVANTA_PROGRAM, arrArguments);
+        if (process.waitForFinished(20000))
+            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    };
     Write("install/res/ServerSettings.txt", "");
     const std::string strOld = std::filesystem::current_path();
     std::filesystem::current_path(m_root);
-    EXPECT_EQ(Run({"--set-install-path", "install"}), 0);
+    EXPECT_EQ(run({"--set-install-path", "install"}), 0);
     std::filesystem::current_path(strOld);
     EXPECT_EQ(Text(Settings().GetInstallPath()), Path("install"));
 
-    EXPECT_EQ(Run({"--set-install-path", Path("missing").c_str()}), 1);
+    EXPECT_EQ(run({"--set-install-path", Path("missing").c_str()}), 1);
     EXPECT_EQ(Text(Settings().GetInstallPath()), Path("install"));
-}
-
-TEST_F(TelvaneProgram, InstallerWordsAndSecondStartEndWithCodeZero)
-{
-    CListServer server({{"InstallPageOrvanta.htm", "install"}});
-    WriteServerList({server.Url()});
-    EXPECT_EQ(Run({"install"}), 0);
-    EXPECT_EQ(Opened(), server.Url() + "InstallPageOrvanta.htm\n");
-
-    CSingleInstanceLock running;
-    ASSERT_TRUE(running.Acquire(CMyString(CTelvaneApp::MUTEX_NAME)));
-    EXPECT_EQ(Run({}), 0);
-    EXPECT_EQ(Text(Settings().GetProgramVersion()), "");
 }
 } // namespace

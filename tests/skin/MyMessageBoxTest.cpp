@@ -1,15 +1,11 @@
 #include "skin/WidgetTestSupport.h"
 
-#include "platform/WindowMessage.h"
-#include "skin/MyEditBox.h"
 #include "skin/MyMessageBox.h"
 #include "skin/SkinInfo.h"
 #include "skin/SplashDlg.h"
 
-#include <QDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -172,52 +168,4 @@ TEST(SplashDlgTest, CentredOnTopWithTheLoadingTextInTheMiddle)
     EXPECT_TRUE(splash.isVisible());
     splash.done(0);
     EXPECT_FALSE(splash.isVisible());
-}
-
-namespace
-{
-
-// Notes what the edit box held at each Enter notification.
-class CEnterReceiver : public QObject
-{
-public:
-    explicit CEnterReceiver(const QLineEdit& edit) : m_edit(edit) {}
-    bool event(QEvent* pEvent) override
-    {
-        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != CMyEditBox::EditBoxReturnMessage())
-            return QObject::event(pEvent);
-        EXPECT_EQ(pMessage->GetWParam(), 0u);
-        EXPECT_EQ(pMessage->GetLParam(), 0);
-        m_texts.push_back(m_edit.text());
-        return true;
-    }
-    const QLineEdit& m_edit;
-    std::vector<QString> m_texts;
-};
-
-} // namespace
-
-TEST(MyEditBoxTest, EnterNotifiesOnceWithTheTextInPlaceAndGoesNoFurther)
-{
-    QDialog dialog;
-    CMyEditBox edit(&dialog);
-    QPushButton defaultButton(QStringLiteral("Go"), &dialog);
-    defaultButton.setDefault(true);
-    int nDefaultClicks = 0;
-    QObject::connect(&defaultButton, &QPushButton::clicked, [&] { ++nDefaultClicks; });
-    CEnterReceiver receiver(edit);
-    edit.m_pNotifyWnd = &receiver;
-    dialog.show();
-
-    QTest::keyClicks(&edit, "jazz fm");
-    QTest::keyClick(&edit, Qt::Key_Backspace);
-    EXPECT_TRUE(receiver.m_texts.empty());
-    QTest::keyClick(&edit, Qt::Key_Return);
-    QTest::keyClick(&edit, Qt::Key_Enter, Qt::KeypadModifier);
-    edit.m_pNotifyWnd = nullptr;
-    QTest::keyClick(&edit, Qt::Key_Return);
-    EXPECT_EQ(receiver.m_texts, (std::vector<QString>{"jazz f", "jazz f"}));
-    EXPECT_EQ(nDefaultClicks, 0);
-    EXPECT_TRUE(dialog.isVisible());
 }

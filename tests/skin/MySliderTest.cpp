@@ -62,21 +62,23 @@ protected:
     CMySlider* m_pSlider = nullptr;
 };
 
-TEST_F(MySliderTest, LevelsAndPositionsOfATrackOfOneHundredPixels)
+TEST_F(MySliderTest, DrawsTheThumbAtItsLevelAndDraggingPostsEveryChangeAndStoresTheLast)
 {
-    EXPECT_EQ(m_pSlider->GetThumbY(), 21);
-    EXPECT_EQ(m_pSlider->GetLevel(), 100);
-    m_pSlider->SetLevel(0);
-    EXPECT_EQ(m_pSlider->GetThumbY(), 121);
+    // The thumb is drawn right-aligned with its bottom edge at the level's position (71 for 50).
+    ASSERT_TRUE(WritePicture(Path("skin/Face.gif"), 19, 138, Qt::blue));
+    ASSERT_TRUE(WritePicture(Path("skin/Thumb.gif"), 11, 8, Qt::red));
+    m_pSlider->SetTransparent(true);
+    m_pSlider->SetPictures(CMyString(Path("skin/Face.gif").c_str()),
+                           CMyString(Path("skin/Thumb.gif").c_str()), CMyString("ignored"));
     m_pSlider->SetLevel(50);
-    EXPECT_EQ(m_pSlider->GetThumbY(), 71);
-    EXPECT_EQ(m_pSlider->GetLevel(), 50);
-}
+    const QImage image = Snapshot(*m_pSlider);
+    EXPECT_EQ(PixelAt(image, 8, 63), QColor(Qt::red));
+    EXPECT_EQ(PixelAt(image, 18, 70), QColor(Qt::red));
+    EXPECT_EQ(PixelAt(image, 7, 66), QColor(Qt::blue));
+    EXPECT_EQ(PixelAt(image, 12, 71), QColor(Qt::blue));
+    EXPECT_EQ(PixelAt(image, 12, 62), QColor(Qt::blue));
 
-TEST_F(MySliderTest, DraggingPostsEveryChangeAndStoresTheLastLevel)
-{
     Settings().SetVolume(50);
-    m_pSlider->SetLevel(50);
     Send(QEvent::MouseButtonPress, 60, Qt::LeftButton);
     EXPECT_TRUE(m_pSlider->IsDragging());
     EXPECT_EQ(m_pSlider->GetThumbY(), 71); // a press alone moves nothing
@@ -101,30 +103,12 @@ TEST_F(MySliderTest, DraggingPostsEveryChangeAndStoresTheLastLevel)
     Send(QEvent::MouseMove, 30, Qt::NoButton);
     EXPECT_FALSE(m_pSlider->IsDragging());
     EXPECT_EQ(Settings().GetVolume(), 50);
-}
 
-TEST_F(MySliderTest, DoubleClickDoesNothing)
-{
-    m_pSlider->SetLevel(50);
+    // A double-click moves nothing and posts nothing.
+    const std::vector<int> posted = PostedLevels();
     QTest::mouseDClick(m_pSlider, Qt::LeftButton, Qt::NoModifier, QPoint(5, 20));
     EXPECT_EQ(m_pSlider->GetLevel(), 50);
-    EXPECT_TRUE(PostedLevels().empty());
-}
-
-TEST_F(MySliderTest, DrawsTheThumbRightAlignedAboveItsPosition)
-{
-    ASSERT_TRUE(WritePicture(Path("skin/Face.gif"), 19, 138, Qt::blue));
-    ASSERT_TRUE(WritePicture(Path("skin/Thumb.gif"), 11, 8, Qt::red));
-    m_pSlider->SetTransparent(true);
-    m_pSlider->SetPictures(CMyString(Path("skin/Face.gif").c_str()),
-                           CMyString(Path("skin/Thumb.gif").c_str()), CMyString("ignored"));
-    m_pSlider->SetLevel(50);
-    QImage image = Snapshot(*m_pSlider);
-    EXPECT_EQ(PixelAt(image, 8, 63), QColor(Qt::red));
-    EXPECT_EQ(PixelAt(image, 18, 70), QColor(Qt::red));
-    EXPECT_EQ(PixelAt(image, 7, 66), QColor(Qt::blue));
-    EXPECT_EQ(PixelAt(image, 12, 71), QColor(Qt::blue));
-    EXPECT_EQ(PixelAt(image, 12, 62), QColor(Qt::blue));
+    EXPECT_EQ(PostedLevels(), posted);
 }
 
 } // namespace

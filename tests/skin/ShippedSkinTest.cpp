@@ -11,244 +11,166 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
+#include <tuple>
 
 namespace
 {
 const std::string g_strSourceDir = ORVANTA_SOURCE_DIR;
 
-std::string SkinFile(const std::string& strName)
+// The picture at res/Skin/strName, checked to be there under its exact name (the file system
+// here tells case apart).
+QImage SkinPicture(const std::string& strName)
 {
-    return g_strSourceDir + "/res/Skin/" + strName;
-}
-
-QImage LoadPicture(const std::string& strPath)
-{
+    const std::string strPath = g_strSourceDir + "/res/Skin/" + strName;
+    EXPECT_TRUE(std::filesystem::is_regular_file(strPath)) << strPath;
     return QImage(QString::fromStdString(strPath));
 }
 
-QRgb ToQRgb(uint32_t clrSkin)
+const CSkinInfo& ShippedSkin()
 {
-    return qRgb(static_cast<int>(clrSkin & 0xFFu), static_cast<int>((clrSkin >> 8) & 0xFFu),
-                static_cast<int>((clrSkin >> 16) & 0xFFu));
+    static const CSkinInfo s_skin(CMyString((g_strSourceDir + "/res/Skin/SkinInfo.xml").c_str()));
+    return s_skin;
 }
 
-struct PictureSize
+QRgb StripColour()
 {
-    const char* pszName;
-    int nWidth;
-    int nHeight;
-};
-
-// Buttons with a normal, a hover and a pressed picture.
-const std::vector<PictureSize> g_vecButtons = {
-    {"Stop", 55, 63},       {"Play", 52, 63},    {"Prev", 52, 63},    {"Next", 52, 63},
-    {"FullScreen", 55, 63}, {"MuteOn", 32, 63},  {"MuteOff", 32, 63}, {"PresetOn", 29, 30},
-    {"PresetOff", 29, 30},  {"Station", 29, 34}, {"Close", 17, 17},   {"Minimize", 17, 17},
-    {"Maximize", 17, 17},   {"Restore", 17, 17},
-};
-
-// The buttons that stand on the bottom strip (the others stand on the top strip).
-bool StandsOnStrip(const std::string& strName)
-{
-    return strName != "Close" && strName != "Minimize" && strName != "Maximize" &&
-           strName != "Restore";
+    const uint32_t clr = ShippedSkin().m_clrMainBg;
+    return qRgb(static_cast<int>(clr & 0xFFu), static_cast<int>((clr >> 8) & 0xFFu),
+                static_cast<int>((clr >> 16) & 0xFFu));
 }
-
-const char* const g_apszStates[] = {"", "Hover", "Pressed"};
 
 TEST(ShippedSkinTest, TheShippedSkinUsesEverySection)
 {
     const CSkinInfo defaults(CMyString("/nonexistent/SkinInfo.xml"));
-    const CSkinInfo skin(CMyString(SkinFile("SkinInfo.xml").c_str()));
+    const CSkinInfo& skin = ShippedSkin();
+    using Field = uint32_t CSkinInfo::*;
+    const Field fields[] = {&CSkinInfo::m_clrTooltipBg,        &CSkinInfo::m_clrTooltipText,
+                            &CSkinInfo::m_clrTreeBg,           &CSkinInfo::m_clrTreeText,
+                            &CSkinInfo::m_clrTreeSelectedText, &CSkinInfo::m_clrTreeSelectedBg,
+                            &CSkinInfo::m_clrDialogTop,        &CSkinInfo::m_clrDialogBottom,
+                            &CSkinInfo::m_clrDialogText,       &CSkinInfo::m_clrMainBg,
+                            &CSkinInfo::m_clrTitleText,        &CSkinInfo::m_clrStatusText,
+                            &CSkinInfo::m_clrStatusBg,         &CSkinInfo::m_clrMenuBg,
+                            &CSkinInfo::m_clrMenuSelectedBg,   &CSkinInfo::m_clrMenuText,
+                            &CSkinInfo::m_clrMenuSelectedText, &CSkinInfo::m_clrMenuDisabledText,
+                            &CSkinInfo::m_clrSideBarTop,       &CSkinInfo::m_clrSideBarBottom};
+    for (const Field& pField : fields)
+        EXPECT_NE(skin.*pField, defaults.*pField) << "field " << &pField - fields;
 
-    const std::vector<std::pair<const char*, uint32_t CSkinInfo::*>> vecFields = {
-        {"tooltip bg", &CSkinInfo::m_clrTooltipBg},
-        {"tooltip text", &CSkinInfo::m_clrTooltipText},
-        {"tree bg", &CSkinInfo::m_clrTreeBg},
-        {"tree text", &CSkinInfo::m_clrTreeText},
-        {"tree selected text", &CSkinInfo::m_clrTreeSelectedText},
-        {"tree selected bg", &CSkinInfo::m_clrTreeSelectedBg},
-        {"dialog top", &CSkinInfo::m_clrDialogTop},
-        {"dialog bottom", &CSkinInfo::m_clrDialogBottom},
-        {"dialog text", &CSkinInfo::m_clrDialogText},
-        {"main bg", &CSkinInfo::m_clrMainBg},
-        {"title text", &CSkinInfo::m_clrTitleText},
-        {"status text", &CSkinInfo::m_clrStatusText},
-        {"status bg", &CSkinInfo::m_clrStatusBg},
-        {"menu bg", &CSkinInfo::m_clrMenuBg},
-        {"menu selected bg", &CSkinInfo::m_clrMenuSelectedBg},
-        {"menu text", &CSkinInfo::m_clrMenuText},
-        {"menu selected text", &CSkinInfo::m_clrMenuSelectedText},
-        {"menu disabled text", &CSkinInfo::m_clrMenuDisabledText},
-        {"side bar top", &CSkinInfo::m_clrSideBarTop},
-        {"side bar bottom", &CSkinInfo::m_clrSideBarBottom},
-    };
-    for (const auto& [pszName, pField] : vecFields)
-        EXPECT_NE(skin.*pField, defaults.*pField) << pszName << " kept its default";
-
-    const std::vector<std::pair<const char*, CButtonColorSet CSkinInfo::*>> vecSets = {
-        {"BUTTONS", &CSkinInfo::m_MainButtons},
-        {"DIALOGS/BUTTONS", &CSkinInfo::m_DialogButtons},
-        {"TOOLBAR/BUTTONS", &CSkinInfo::m_ToolbarButtons},
-    };
+    using SetField = uint32_t CButtonColorSet::*;
     const CButtonColorSet defaultSet;
-    for (const auto& [pszName, pSet] : vecSets)
+    for (const auto& [pszName, pSet] : {std::pair("BUTTONS", &skin.m_MainButtons),
+                                        std::pair("DIALOGS/BUTTONS", &skin.m_DialogButtons),
+                                        std::pair("TOOLBAR/BUTTONS", &skin.m_ToolbarButtons)})
     {
-        const CButtonColorSet& colorSet = skin.*pSet;
-        SCOPED_TRACE(pszName);
-        EXPECT_NE(colorSet.m_clrNormalTop, defaultSet.m_clrNormalTop);
-        EXPECT_NE(colorSet.m_clrNormalBottom, defaultSet.m_clrNormalBottom);
-        EXPECT_NE(colorSet.m_clrHoverTop, defaultSet.m_clrHoverTop);
-        EXPECT_NE(colorSet.m_clrHoverBottom, defaultSet.m_clrHoverBottom);
-        EXPECT_EQ(colorSet.m_bDoubleText, 1u);
-        EXPECT_NE(colorSet.m_clrText, defaultSet.m_clrText);
-        EXPECT_NE(colorSet.m_clrText2, defaultSet.m_clrText2);
+        for (SetField pField :
+             {&CButtonColorSet::m_clrNormalTop, &CButtonColorSet::m_clrNormalBottom,
+              &CButtonColorSet::m_clrHoverTop, &CButtonColorSet::m_clrHoverBottom,
+              &CButtonColorSet::m_clrText, &CButtonColorSet::m_clrText2})
+            EXPECT_NE(pSet->*pField, defaultSet.*pField) << pszName;
+        EXPECT_EQ(pSet->m_bDoubleText, 1u) << pszName;
     }
 
     // The strip colour is the one the pictures were rendered on.
     EXPECT_EQ(skin.m_clrMainBg, SkinRgb(30, 34, 41));
 }
 
-TEST(ShippedSkinTest, EveryPictureIsThereWithItsExactNameAndSize)
+// Picture-only buttons are copied over the frame as they are, so their own background must be
+// exactly what the frame has there, or a box shows around every control.
+TEST(ShippedSkinTest, FramePiecesHaveTheirSizesAndTheStripColourUnderTheControls)
 {
-    std::vector<PictureSize> vecPictures = {
+    const std::tuple<const char*, int, int> pieces[] = {
         {"BarLeft.gif", 20, 30},       {"BarRight.gif", 20, 30},       {"BarTop.gif", 4, 30},
         {"Left2.gif", 20, 8},          {"Right2.gif", 20, 8},          {"MidLeft.gif", 20, 20},
         {"MidRight.gif", 20, 20},      {"MidTop.gif", 4, 20},          {"Left3.gif", 20, 8},
         {"Right3.gif", 20, 8},         {"CornerLeft.gif", 20, 24},     {"CornerRight.gif", 20, 24},
         {"Bottom.gif", 4, 24},         {"FrameTopLeft.gif", 8, 8},     {"FrameTopRight.gif", 8, 8},
         {"FrameBottomLeft.gif", 8, 8}, {"FrameBottomRight.gif", 8, 8}, {"FrameTop.gif", 4, 3},
-        {"FrameLeft.gif", 3, 4},       {"SliderBG.gif", 19, 63},       {"SliderButton.Gif", 15, 9},
-    };
-    std::vector<std::string> vecNames;
-    for (const PictureSize& picture : vecPictures)
-        vecNames.push_back(picture.pszName);
-    for (const PictureSize& button : g_vecButtons)
-        for (const char* pszState : g_apszStates)
-        {
-            vecNames.push_back(std::string(button.pszName) + pszState + ".Gif");
-            vecPictures.push_back({vecNames.back().c_str(), button.nWidth, button.nHeight});
-        }
-    // vecNames no longer grows, so the names the table points to stay put.
-    for (size_t u = 0; u < vecPictures.size(); ++u)
-        vecPictures[u].pszName = vecNames[u].c_str();
-
-    for (const PictureSize& picture : vecPictures)
-    {
-        const std::string strPath = SkinFile(picture.pszName);
-        SCOPED_TRACE(strPath);
-        // Exact name: the file system here tells case apart.
-        ASSERT_TRUE(std::filesystem::is_regular_file(strPath));
-        const QImage image = LoadPicture(strPath);
-        ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(image.width(), picture.nWidth);
-        EXPECT_EQ(image.height(), picture.nHeight);
-    }
-
-    const QImage search = LoadPicture(g_strSourceDir + "/res/MoviesSearch.gif");
-    ASSERT_FALSE(search.isNull());
-    EXPECT_EQ(search.size().width(), 24);
-    EXPECT_EQ(search.size().height(), 24);
-}
-
-// Picture-only buttons are copied over the frame as they are, so their own background must be
-// exactly what the frame has there, or a box shows around every control.
-TEST(ShippedSkinTest, ButtonsStandOnTheColourUnderThem)
-{
-    const CSkinInfo skin(CMyString(SkinFile("SkinInfo.xml").c_str()));
-    const QRgb rgbStrip = ToQRgb(skin.m_clrMainBg);
+        {"FrameLeft.gif", 3, 4},       {"SliderBG.gif", 19, 63},       {"SliderButton.Gif", 15, 9}};
+    for (const auto& [pszName, nWidth, nHeight] : pieces)
+        EXPECT_EQ(SkinPicture(pszName).size(), QSize(nWidth, nHeight)) << pszName;
 
     // The frame under the bottom controls: band (below its top lines), control strip ends and
-    // bottom edge (above its last row).
+    // bottom edge (above its last row), and the slider's face.
     for (const char* pszName : {"MidTop.gif", "MidLeft.gif", "MidRight.gif", "Left3.gif",
                                 "Right3.gif", "Bottom.gif", "CornerLeft.gif", "CornerRight.gif"})
     {
-        const QImage piece = LoadPicture(SkinFile(pszName));
-        ASSERT_FALSE(piece.isNull()) << pszName;
-        EXPECT_EQ(piece.pixel(piece.width() / 2, piece.height() / 2), rgbStrip) << pszName;
+        const QImage piece = SkinPicture(pszName);
+        EXPECT_EQ(piece.pixel(piece.width() / 2, piece.height() / 2), StripColour()) << pszName;
     }
-
-    const QImage barTop = LoadPicture(SkinFile("BarTop.gif"));
-    ASSERT_FALSE(barTop.isNull());
-    for (const PictureSize& button : g_vecButtons)
-        for (const char* pszState : g_apszStates)
-        {
-            const std::string strName = std::string(button.pszName) + pszState + ".Gif";
-            SCOPED_TRACE(strName);
-            const QImage picture = LoadPicture(SkinFile(strName));
-            ASSERT_FALSE(picture.isNull());
-            const int nRight = picture.width() - 1;
-            const int nBottom = picture.height() - 1;
-            if (StandsOnStrip(button.pszName))
-            {
-                EXPECT_EQ(picture.pixel(0, nBottom), rgbStrip);
-                EXPECT_EQ(picture.pixel(nRight, nBottom), rgbStrip);
-                // The pressed picture is moved one pixel down; its top row is the strip too.
-                if (std::string(pszState) != "Pressed")
-                {
-                    EXPECT_EQ(picture.pixel(0, 0), rgbStrip);
-                }
-            }
-            else if (std::string(pszState).empty())
-            {
-                // Caption buttons stand at y = 8 on the top strip.
-                EXPECT_EQ(picture.pixel(0, 0), barTop.pixel(0, 8));
-                EXPECT_EQ(picture.pixel(nRight, nBottom), barTop.pixel(0, 8 + nBottom));
-            }
-        }
-
-    const QImage face = LoadPicture(SkinFile("SliderBG.gif"));
-    ASSERT_FALSE(face.isNull());
-    EXPECT_EQ(face.pixel(0, 0), rgbStrip);
-    EXPECT_EQ(face.pixel(18, 62), rgbStrip);
-}
-
-TEST(ShippedSkinTest, StatesLookDifferentAndShapesAreCutOut)
-{
-    for (const PictureSize& button : g_vecButtons)
-    {
-        const QImage normal = LoadPicture(SkinFile(std::string(button.pszName) + ".Gif"));
-        const QImage hover = LoadPicture(SkinFile(std::string(button.pszName) + "Hover.Gif"));
-        const QImage pressed = LoadPicture(SkinFile(std::string(button.pszName) + "Pressed.Gif"));
-        ASSERT_FALSE(normal.isNull() || hover.isNull() || pressed.isNull()) << button.pszName;
-        EXPECT_NE(normal.convertToFormat(QImage::Format_RGB32),
-                  hover.convertToFormat(QImage::Format_RGB32))
-            << button.pszName;
-        EXPECT_NE(normal.convertToFormat(QImage::Format_RGB32),
-                  pressed.convertToFormat(QImage::Format_RGB32))
-            << button.pszName;
-        EXPECT_NE(hover.convertToFormat(QImage::Format_RGB32),
-                  pressed.convertToFormat(QImage::Format_RGB32))
-            << button.pszName;
-    }
+    const QImage face = SkinPicture("SliderBG.gif");
+    EXPECT_EQ(face.pixel(0, 0), StripColour());
+    EXPECT_EQ(face.pixel(18, 62), StripColour());
 
     // Banner frame corners: the ring is opaque, the part over the banner is see-through, so the
     // corners also vanish when there is no banner and they are drawn at the window's top left.
-    struct Corner
+    const std::tuple<const char*, int, int, int, int> corners[] = {
+        {"FrameTopLeft.gif", 0, 7, 7, 7},
+        {"FrameTopRight.gif", 7, 7, 0, 7},
+        {"FrameBottomLeft.gif", 0, 0, 7, 0},
+        {"FrameBottomRight.gif", 7, 0, 0, 0}};
+    for (const auto& [pszName, nRingX, nRingY, nInsideX, nInsideY] : corners)
     {
-        const char* pszName;
-        int nRingX, nRingY, nInsideX, nInsideY;
-    };
-    for (const Corner& corner :
-         {Corner{"FrameTopLeft.gif", 0, 7, 7, 7}, Corner{"FrameTopRight.gif", 7, 7, 0, 7},
-          Corner{"FrameBottomLeft.gif", 0, 0, 7, 0}, Corner{"FrameBottomRight.gif", 7, 0, 0, 0}})
-    {
-        const QImage picture = LoadPicture(SkinFile(corner.pszName));
-        ASSERT_FALSE(picture.isNull()) << corner.pszName;
-        EXPECT_EQ(qAlpha(picture.pixel(corner.nRingX, corner.nRingY)), 255) << corner.pszName;
-        EXPECT_EQ(qAlpha(picture.pixel(corner.nInsideX, corner.nInsideY)), 0) << corner.pszName;
-        EXPECT_EQ(qAlpha(picture.pixel(4, 4)), 0) << corner.pszName;
+        const QImage picture = SkinPicture(pszName);
+        EXPECT_EQ(qAlpha(picture.pixel(nRingX, nRingY)), 255) << pszName;
+        EXPECT_EQ(qAlpha(picture.pixel(nInsideX, nInsideY)), 0) << pszName;
+        EXPECT_EQ(qAlpha(picture.pixel(4, 4)), 0) << pszName;
     }
 
     // The thumb has rounded ends over the slider face; the search picture is a shape.
-    const QImage thumb = LoadPicture(SkinFile("SliderButton.Gif"));
-    ASSERT_FALSE(thumb.isNull());
+    const QImage thumb = SkinPicture("SliderButton.Gif");
     EXPECT_EQ(qAlpha(thumb.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(thumb.pixel(7, 4)), 255);
-    const QImage search = LoadPicture(g_strSourceDir + "/res/MoviesSearch.gif");
-    ASSERT_FALSE(search.isNull());
+    const QImage search(QString::fromStdString(g_strSourceDir + "/res/MoviesSearch.gif"));
+    ASSERT_EQ(search.size(), QSize(24, 24));
     EXPECT_EQ(qAlpha(search.pixel(0, 23)), 0);
     EXPECT_EQ(qAlpha(search.pixel(15, 15)), 255);
+}
+
+TEST(ShippedSkinTest, ButtonStatesDifferAndStandOnTheColourUnderThem)
+{
+    // Those from Close on stand on the top strip, the others on the bottom strip.
+    const std::tuple<const char*, int, int> buttons[] = {
+        {"Stop", 55, 63},       {"Play", 52, 63},    {"Prev", 52, 63},    {"Next", 52, 63},
+        {"FullScreen", 55, 63}, {"MuteOn", 32, 63},  {"MuteOff", 32, 63}, {"PresetOn", 29, 30},
+        {"PresetOff", 29, 30},  {"Station", 29, 34}, {"Close", 17, 17},   {"Minimize", 17, 17},
+        {"Maximize", 17, 17},   {"Restore", 17, 17},
+    };
+    const QImage barTop = SkinPicture("BarTop.gif");
+    bool bOnTopStrip = false;
+    for (const auto& [pszName, nWidth, nHeight] : buttons)
+    {
+        SCOPED_TRACE(pszName);
+        bOnTopStrip = bOnTopStrip || std::string(pszName) == "Close";
+        QImage states[3];
+        for (int i = 0; i < 3; ++i)
+        {
+            const char* apszStates[] = {"", "Hover", "Pressed"};
+            states[i] = SkinPicture(pszName + std::string(apszStates[i]) + ".Gif");
+            ASSERT_EQ(states[i].size(), QSize(nWidth, nHeight)) << apszStates[i];
+            const int nRight = nWidth - 1;
+            const int nBottom = nHeight - 1;
+            if (!bOnTopStrip)
+            {
+                EXPECT_EQ(states[i].pixel(0, nBottom), StripColour()) << apszStates[i];
+                EXPECT_EQ(states[i].pixel(nRight, nBottom), StripColour()) << apszStates[i];
+                // The pressed picture is moved one pixel down; its top row is the strip too.
+                if (i != 2)
+                {
+                    EXPECT_EQ(states[i].pixel(0, 0), StripColour()) << apszStates[i];
+                }
+            }
+            else if (i == 0)
+            {
+                // Caption buttons stand at y = 8 on the top strip.
+                EXPECT_EQ(states[i].pixel(0, 0), barTop.pixel(0, 8));
+                EXPECT_EQ(states[i].pixel(nRight, nBottom), barTop.pixel(0, 8 + nBottom));
+            }
+            states[i] = states[i].convertToFormat(QImage::Format_RGB32);
+        }
+        EXPECT_NE(states[0], states[1]);
+        EXPECT_NE(states[0], states[2]);
+        EXPECT_NE(states[1], states[2]);
+    }
 }
 } // namespace

@@ -1,108 +1,60 @@
 #include "skin/SkinInfo.h"
+
+#include "TestSupport.h"
 #include "config/RegClass.h"
 #include "text/MyXmlDom.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace
 {
-class SkinInfoTest : public ::testing::Test
+class SkinInfoTest : public ScratchHome
 {
 protected:
-    void SetUp() override
+    // Writes the text as SkinInfo.xml in the scratch folder and answers its path.
+    CMyString File(const std::string& strText) const
     {
-        std::string folder = ::testing::TempDir() + "skin-XXXXXX";
-        ASSERT_NE(mkdtemp(folder.data()), nullptr);
-        m_folder = folder;
+        Write("SkinInfo.xml", strText);
+        return CMyString(Path("SkinInfo.xml").c_str());
     }
-    void TearDown() override
-    {
-        for (const auto& [strName, strValue] : m_savedEnvironment)
-            setenv(strName.c_str(), strValue.c_str(), 1);
-        std::filesystem::remove_all(m_folder);
-    }
-
-    // Points the user's folders into the temporary folder until the test ends.
-    void UseOwnHome()
-    {
-        for (const char* pszName : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        {
-            const char* pszValue = getenv(pszName);
-            m_savedEnvironment.emplace_back(pszName, pszValue == nullptr ? "" : pszValue);
-            setenv(pszName, (m_folder / pszName).c_str(), 1);
-        }
-    }
-
-    // Writes the text as SkinInfo.xml in the temporary folder and answers its path.
-    CMyString Write(const std::string& strText) const
-    {
-        const std::string strPath = (m_folder / "SkinInfo.xml").string();
-        std::ofstream(strPath, std::ios::binary) << strText;
-        return CMyString(strPath.c_str());
-    }
-
-    std::filesystem::path m_folder;
-    std::vector<std::pair<std::string, std::string>> m_savedEnvironment;
 };
 
-void ExpectDefaultSet(const CButtonColorSet& colorSet)
+// Every colour of the skin: the single ones in declaration order, then the main, dialog and
+// toolbar button sets (normal top and bottom, hover top and bottom, double text, text, text 2).
+std::vector<uint32_t> Colours(const CSkinInfo& skin)
 {
-    EXPECT_EQ(colorSet.m_clrNormalTop, 0xFFDBBCu);
-    EXPECT_EQ(colorSet.m_clrNormalBottom, 0x90897Fu);
-    EXPECT_EQ(colorSet.m_clrHoverTop, 0xFFFFF0u);
-    EXPECT_EQ(colorSet.m_clrHoverBottom, 0xBBB2A5u);
-    EXPECT_EQ(colorSet.m_bDoubleText, 0u);
-    EXPECT_EQ(colorSet.m_clrText, 0u);
-    EXPECT_EQ(colorSet.m_clrText2, 0xFFFFFFu);
-}
-
-void ExpectDefaults(const CSkinInfo& skin)
-{
-    const uint32_t clrLightBlue = 0xFFDBBCu;
-    const uint32_t clrBlueGrey = 0x90897Fu;
-    EXPECT_EQ(skin.m_clrTooltipBg, clrLightBlue);
-    EXPECT_EQ(skin.m_clrTooltipText, 0u);
-    EXPECT_EQ(skin.m_clrTreeBg, clrBlueGrey);
-    EXPECT_EQ(skin.m_clrTreeText, 0u);
-    EXPECT_EQ(skin.m_clrTreeSelectedText, 0u);
-    EXPECT_EQ(skin.m_clrTreeSelectedBg, clrLightBlue);
-    ExpectDefaultSet(skin.m_MainButtons);
-    ExpectDefaultSet(skin.m_DialogButtons);
-    ExpectDefaultSet(skin.m_ToolbarButtons);
-    EXPECT_EQ(skin.m_clrDialogTop, clrLightBlue);
-    EXPECT_EQ(skin.m_clrDialogBottom, clrBlueGrey);
-    EXPECT_EQ(skin.m_clrDialogText, 0u);
-    EXPECT_EQ(skin.m_clrMainBg, clrBlueGrey);
-    EXPECT_EQ(skin.m_clrTitleText, 0xFFFFFFu);
-    EXPECT_EQ(skin.m_clrStatusText, clrLightBlue);
-    EXPECT_EQ(skin.m_clrStatusBg, 0u);
-    EXPECT_EQ(skin.m_clrMenuBg, 0xFFFFFFu);
-    EXPECT_EQ(skin.m_clrMenuSelectedBg, 0xC68C30u);
-    EXPECT_EQ(skin.m_clrMenuText, 0u);
-    EXPECT_EQ(skin.m_clrMenuSelectedText, 0xFFFFFFu);
-    EXPECT_EQ(skin.m_clrMenuDisabledText, 0x808080u);
-    EXPECT_EQ(skin.m_clrSideBarTop, clrLightBlue);
-    EXPECT_EQ(skin.m_clrSideBarBottom, clrBlueGrey);
+    std::vector<uint32_t> colours = {
+        skin.m_clrTooltipBg,  skin.m_clrTooltipText,      skin.m_clrTreeBg,
+        skin.m_clrTreeText,   skin.m_clrTreeSelectedText, skin.m_clrTreeSelectedBg,
+        skin.m_clrDialogTop,  skin.m_clrDialogBottom,     skin.m_clrDialogText,
+        skin.m_clrMainBg,     skin.m_clrTitleText,        skin.m_clrStatusText,
+        skin.m_clrStatusBg,   skin.m_clrMenuBg,           skin.m_clrMenuSelectedBg,
+        skin.m_clrMenuText,   skin.m_clrMenuSelectedText, skin.m_clrMenuDisabledText,
+        skin.m_clrSideBarTop, skin.m_clrSideBarBottom};
+    for (const CButtonColorSet* pSet :
+         {&skin.m_MainButtons, &skin.m_DialogButtons, &skin.m_ToolbarButtons})
+        colours.insert(colours.end(), {pSet->m_clrNormalTop, pSet->m_clrNormalBottom,
+                                       pSet->m_clrHoverTop, pSet->m_clrHoverBottom,
+                                       pSet->m_bDoubleText, pSet->m_clrText, pSet->m_clrText2});
+    return colours;
 }
 } // namespace
 
 TEST_F(SkinInfoTest, MissingOrUnusableFileKeepsEveryDefault)
 {
-    ExpectDefaults(CSkinInfo((m_folder / "absent.xml").c_str()));
+    const std::vector<uint32_t> defaults =
+        Colours(CSkinInfo(CMyString(Path("absent.xml").c_str())));
     // Not well-formed, another root name, and sections without a palette.
-    ExpectDefaults(CSkinInfo(Write("<SKIN_INFO><COLORS><A>1,2,3</A></COLORS>"
-                                   "<MAIN_BG_COLOR>A</MAIN_BG_COLOR>")));
-    ExpectDefaults(CSkinInfo(Write("<OTHER><COLORS><A>1,2,3</A></COLORS>"
-                                   "<MAIN_BG_COLOR>A</MAIN_BG_COLOR></OTHER>")));
-    ExpectDefaults(CSkinInfo(Write("<SKIN_INFO><TREE><BG_COLOR>A</BG_COLOR></TREE>"
-                                   "<A>1,2,3</A></SKIN_INFO>")));
+    for (const char* pszText : {"<SKIN_INFO><COLORS><A>1,2,3</A></COLORS>"
+                                "<MAIN_BG_COLOR>A</MAIN_BG_COLOR>",
+                                "<OTHER><COLORS><A>1,2,3</A></COLORS>"
+                                "<MAIN_BG_COLOR>A</MAIN_BG_COLOR></OTHER>",
+                                "<SKIN_INFO><TREE><BG_COLOR>A</BG_COLOR></TREE>"
+                                "<A>1,2,3</A></SKIN_INFO>"})
+        EXPECT_EQ(Colours(CSkinInfo(File(pszText))), defaults) << pszText;
 }
 
 TEST_F(SkinInfoTest, FullFileFillsEverySection)
@@ -112,13 +64,15 @@ TEST_F(SkinInfoTest, FullFileFillsEverySection)
                                  "</GRADIENT_TOP><GRADIENT_BOTTOM>c4</GRADIENT_BOTTOM></HOVER>"
                                  "<TEXT><TEXT_COLOR>c5</TEXT_COLOR><DOUBLE_TEXT>TRUE"
                                  "</DOUBLE_TEXT><TEXT_COLOR2>c6</TEXT_COLOR2></TEXT>";
+    // The toolbar's block says "yes", which is not "true": no double text, and no second colour.
+    std::string strToolbarBlock = strBlock;
+    strToolbarBlock.replace(strToolbarBlock.find("TRUE"), 4, "yes");
     std::string strPalette = "<COLORS>";
-    for (int i = 1; i <= 6; ++i)
-        strPalette += "<C" + std::to_string(i) + ">" + std::to_string(i) + ",0,0</C" +
-                      std::to_string(i) + ">";
+    for (const char* pszNumber : {"1", "2", "3", "4", "5", "6"})
+        strPalette += std::string("<C") + pszNumber + ">" + pszNumber + ",0,0</C" + pszNumber + ">";
     strPalette += "</COLORS>";
-    const CSkinInfo skin(Write(
-        "<skin_info><TOOLBAR><BUTTONS>" + strBlock + "</BUTTONS></TOOLBAR>" + strPalette +
+    const CSkinInfo skin(File(
+        "<skin_info><TOOLBAR><BUTTONS>" + strToolbarBlock + "</BUTTONS></TOOLBAR>" + strPalette +
         "<MAIN_BG_COLOR>c1</MAIN_BG_COLOR><TITLE_TEXT_COLOR>c2</TITLE_TEXT_COLOR>"
         "<BUTTONS>" +
         strBlock +
@@ -136,38 +90,15 @@ TEST_F(SkinInfoTest, FullFileFillsEverySection)
         "c5</TEXT_DISABLED_COLOR><SIDE_BAR><GRADIENT_TOP>c6</GRADIENT_TOP><GRADIENT_BOTTOM>"
         "unknown</GRADIENT_BOTTOM></SIDE_BAR></SEARCH_MENU></skin_info>"));
 
-    EXPECT_EQ(skin.m_clrMainBg, 1u);
-    EXPECT_EQ(skin.m_clrTitleText, 2u);
-    for (const CButtonColorSet* pSet :
-         {&skin.m_MainButtons, &skin.m_DialogButtons, &skin.m_ToolbarButtons})
-    {
-        EXPECT_EQ(pSet->m_clrNormalTop, 1u);
-        EXPECT_EQ(pSet->m_clrNormalBottom, 2u);
-        EXPECT_EQ(pSet->m_clrHoverTop, 3u);
-        EXPECT_EQ(pSet->m_clrHoverBottom, 4u);
-        EXPECT_EQ(pSet->m_clrText, 5u);
-        EXPECT_EQ(pSet->m_bDoubleText, 1u);
-        EXPECT_EQ(pSet->m_clrText2, 6u);
-    }
-    EXPECT_EQ(skin.m_clrTreeBg, 1u);
-    EXPECT_EQ(skin.m_clrTreeText, 2u);
-    EXPECT_EQ(skin.m_clrTreeSelectedBg, 3u);
-    EXPECT_EQ(skin.m_clrTreeSelectedText, 4u);
-    EXPECT_EQ(skin.m_clrTooltipBg, 5u);
-    EXPECT_EQ(skin.m_clrTooltipText, 6u);
-    EXPECT_EQ(skin.m_clrDialogTop, 1u);
-    EXPECT_EQ(skin.m_clrDialogBottom, 2u);
-    EXPECT_EQ(skin.m_clrDialogText, 3u);
-    EXPECT_EQ(skin.m_clrStatusBg, 4u);
-    EXPECT_EQ(skin.m_clrStatusText, 5u);
-    EXPECT_EQ(skin.m_clrMenuBg, 1u);
-    EXPECT_EQ(skin.m_clrMenuText, 2u);
-    EXPECT_EQ(skin.m_clrMenuSelectedBg, 3u);
-    EXPECT_EQ(skin.m_clrMenuSelectedText, 4u);
-    EXPECT_EQ(skin.m_clrMenuDisabledText, 5u);
-    EXPECT_EQ(skin.m_clrSideBarTop, 6u);
-    // A name the palette does not define keeps the default.
-    EXPECT_EQ(skin.m_clrSideBarBottom, 0x90897Fu);
+    // The side bar's bottom names a colour the palette does not define: it keeps the default.
+    const CSkinInfo defaults(CMyString(Path("absent.xml").c_str()));
+    std::vector<uint32_t> expected = {5, 6, 1, 2, 4, 3, 1, 2, 3, 1,
+                                      2, 5, 4, 1, 3, 2, 4, 5, 6, defaults.m_clrSideBarBottom};
+    // The main and dialog buttons, then the toolbar's.
+    expected.insert(expected.end(), {1, 2, 3, 4, 1, 5, 6,
+                                     1, 2, 3, 4, 1, 5, 6,
+                                     1, 2, 3, 4, 0, 5, defaults.m_ToolbarButtons.m_clrText2});
+    EXPECT_EQ(Colours(skin), expected);
 }
 
 TEST_F(SkinInfoTest, PaletteTextParsing)
@@ -177,65 +108,36 @@ TEST_F(SkinInfoTest, PaletteTextParsing)
                             "<Junk>12abc,x,-1</Junk><Big>256,257,511</Big><One>10,20</One>"
                             "<None>102030</None><Empty></Empty></COLORS>"));
     const CXmlNode* pPalette = dom.GetRoot();
-    auto Resolve = [pPalette](const char* pszName)
+    // Names ignore case; red is the lowest byte. Components are read like atoi ("12abc" is 12,
+    // "x" is 0) and only their low byte counts. Fewer than three components write nothing.
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"dark", 0x1E140Au},    {"DARK", 0x1E140Au}, {"Loose", 0x090807u}, {"Junk", 0xFF000Cu},
+        {"Big", 0xFF0100u},     {"One", 0xABCDEFu},  {"None", 0xABCDEFu},  {"Empty", 0xABCDEFu},
+        {"Missing", 0xABCDEFu}, {"", 0xABCDEFu}};
+    for (const auto& [pszName, clrExpected] : cases)
     {
         uint32_t clr = 0xABCDEFu;
         ReadPaletteColor(pPalette, pszName, &clr);
-        return clr;
-    };
-    EXPECT_EQ(Resolve("dark"), 0x1E140Au); // names ignore case; red in the lowest byte
-    EXPECT_EQ(Resolve("DARK"), 0x1E140Au);
-    EXPECT_EQ(Resolve("Loose"), 0x090807u);
-    EXPECT_EQ(Resolve("Junk"), 0xFF000Cu); // atoi reading: "12abc" is 12, "x" is 0
-    EXPECT_EQ(Resolve("Big"), 0xFF0100u);  // only the low byte of each component counts
-    EXPECT_EQ(Resolve("One"), 0xABCDEFu);
-    EXPECT_EQ(Resolve("None"), 0xABCDEFu);
-    EXPECT_EQ(Resolve("Empty"), 0xABCDEFu);
-    EXPECT_EQ(Resolve("Missing"), 0xABCDEFu);
-    EXPECT_EQ(Resolve(""), 0xABCDEFu);
+        EXPECT_EQ(clr, clrExpected) << pszName;
+    }
     ReadPaletteColor(pPalette, "Dark", nullptr);
     uint32_t clr = 5;
     ReadPaletteColor(nullptr, "Dark", &clr);
     EXPECT_EQ(clr, 5u);
 }
 
-TEST_F(SkinInfoTest, DoubleTextNeedsTrueBeforeSecondColourIsRead)
-{
-    CMyXmlDom dom;
-    ASSERT_TRUE(dom.LoadXml("<SKIN_INFO><COLORS><Red>255,0,0</Red></COLORS>"
-                            "<YES><TEXT><DOUBLE_TEXT>yes</DOUBLE_TEXT><TEXT_COLOR2>red"
-                            "</TEXT_COLOR2></TEXT></YES>"
-                            "<ON><TEXT><DOUBLE_TEXT>True</DOUBLE_TEXT><TEXT_COLOR2>red"
-                            "</TEXT_COLOR2></TEXT></ON></SKIN_INFO>"));
-    const CXmlNode* pPalette = dom.GetRoot()->FindChild("COLORS");
-    CButtonColorSet colorSet;
-    ReadButtonColors(colorSet, dom.GetRoot()->FindChild("YES"), pPalette);
-    EXPECT_EQ(colorSet.m_bDoubleText, 0u);
-    EXPECT_EQ(colorSet.m_clrText2, 0xFFFFFFu);
-    ReadButtonColors(colorSet, dom.GetRoot()->FindChild("ON"), pPalette);
-    EXPECT_EQ(colorSet.m_bDoubleText, 1u);
-    EXPECT_EQ(colorSet.m_clrText2, 0x0000FFu);
-    // A flag once set stays set; a missing block changes nothing.
-    ReadButtonColors(colorSet, dom.GetRoot()->FindChild("YES"), pPalette);
-    ReadButtonColors(colorSet, nullptr, pPalette);
-    EXPECT_EQ(colorSet.m_bDoubleText, 1u);
-}
-
 TEST_F(SkinInfoTest, InstallPathComesFromSettingsWhenEmpty)
 {
-    // A settings store of its own in the temporary folder, naming that folder as install path.
-    UseOwnHome();
+    // The scratch settings store names the scratch folder as install path.
     ASSERT_EQ(RegClass(RegHive::CurrentUser, "SOFTWARE\\ORVANTA")
-                  .WriteValue("", "Install Path", m_folder.c_str()),
+                  .WriteValue("", "Install Path", m_root.c_str()),
               0);
-    std::filesystem::create_directories(m_folder / "res/Skin");
-    std::ofstream(m_folder / "res/Skin/SkinInfo.xml")
-        << "<SKIN_INFO><COLORS><Dark>10,20,30</Dark></COLORS>"
-           "<MAIN_BG_COLOR>Dark</MAIN_BG_COLOR></SKIN_INFO>";
+    Write("res/Skin/SkinInfo.xml", "<SKIN_INFO><COLORS><Dark>10,20,30</Dark></COLORS>"
+                                   "<MAIN_BG_COLOR>Dark</MAIN_BG_COLOR></SKIN_INFO>");
 
     g_strPath.Empty();
     const CSkinInfo skin;
-    EXPECT_STREQ(g_strPath.GetBuffer(), m_folder.c_str());
+    EXPECT_STREQ(g_strPath.GetBuffer(), m_root.c_str());
     EXPECT_EQ(skin.m_clrMainBg, 0x1E140Au);
 
     // The process-wide skin reads the same file and is always the same object.

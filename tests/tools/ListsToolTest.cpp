@@ -1,3 +1,5 @@
+// The list tool as a list maintainer runs it, and the shipped demo lists published with it.
+
 #include "config/FileHandler.h"
 
 #include "ListServer.h"
@@ -5,18 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,7 +38,7 @@ protected:
 
     // Runs the tool with the arguments (quoted here), keeping its output in m_strOut and m_strErr;
     // answers its exit status. Proxies from the environment are bypassed for local ports.
-    int Run(std::initializer_list<std::string> arguments)
+    int Run(const std::vector<std::string>& arguments)
     {
         std::string strCommand =
             "no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 " + Quote(ORVANTA_LISTS_TOOL);
@@ -60,10 +62,6 @@ TEST_F(ListsToolTest, ScrambleAndUnscrambleMatchTheProgramsReader)
     ASSERT_EQ(Run({"scramble", Path("plain.xml"), Path("list.txt")}), 0) << m_strErr;
     EXPECT_EQ(Read("list.txt"), CFileHandler::Scramble(strText));
 
-    CMyString strRead;
-    ASSERT_TRUE(CFileHandler().ReadScrambledFile(Path("list.txt").c_str(), strRead));
-    EXPECT_EQ(std::string(strRead.GetBuffer()), strText);
-
     ASSERT_EQ(Run({"unscramble", Path("list.txt"), Path("back.xml")}), 0) << m_strErr;
     EXPECT_EQ(Read("back.xml"), strText);
     EXPECT_EQ(Run({"unscramble", Path("list.txt")}), 0);
@@ -71,27 +69,7 @@ TEST_F(ListsToolTest, ScrambleAndUnscrambleMatchTheProgramsReader)
     EXPECT_EQ(m_strErr, "");
 }
 
-TEST_F(ListsToolTest, ServersListsEveryUrlAndWhetherItAnswers)
-{
-    const CLocalSocket listening(8);
-    const CLocalSocket closed(-1);
-    const std::string strOpen = listening.Url("/lists/");
-    const std::string strClosed = closed.Url("/lists/");
-    fs::create_directory(Path("res"));
-    const std::string strList = "<LIST><VERSION>1.2</VERSION><URL>" + strClosed +
-                                "</URL><URL></URL><url>" + strOpen + "</url></LIST>";
-    Write("res/ServerSettings.txt", CFileHandler::Scramble(strList));
-
-    ASSERT_EQ(Run({"servers", Path("res")}), 0) << m_strErr;
-    EXPECT_EQ(m_strOut, strClosed + "\n" + strOpen + "\n" + strClosed + "\tdoes not answer\n" +
-                            strOpen + "\tanswers\n");
-
-    Write("res/ServerSettings.txt", CFileHandler::Scramble(strList, 0x12345678u));
-    EXPECT_EQ(Run({"servers", Path("res/")}), 1);
-    EXPECT_NE(m_strErr.find("ServerSettings.txt"), std::string::npos);
-}
-
-TEST_F(ListsToolTest, CheckUpdatesReportsWhatIsNewer)
+TEST_F(ListsToolTest, ServersAndCheckUpdatesGoPastServersThatDoNotAnswer)
 {
     const CListServer server(
         {{"UpdateSettings.txt",
@@ -99,66 +77,48 @@ TEST_F(ListsToolTest, CheckUpdatesReportsWhatIsNewer)
           "</SEARCH_SETTINGS><SERVERS><VERSION>1.0</VERSION><NAME>ServerSettings.txt</NAME>"
           "</SERVERS><EXE_UPDATE><VERSION>1.19</VERSION><NAME>http://get/new</NAME>"
           "</EXE_UPDATE></U>"}});
-    Write("res/ServerSettings.txt",
-          CFileHandler::Scramble("<L><URL>" + server.Url() + "</URL></L>"));
+    const CLocalSocket closed(-1);
+    const std::string strClosed = closed.Url("/lists/");
+    const std::string strList = "<LIST><VERSION>1.2</VERSION><URL>" + strClosed +
+                                "</URL><URL></URL><url>" + server.Url() + "</url></LIST>";
+    Write("res/ServerSettings.txt", CFileHandler::Scramble(strList));
     // The versions the user's settings record, in the scratch home.
     Write("config/ORVANTA/settings.ini",
           "[SOFTWARE\\ORVANTA]\nVersion=1.18\nServer Settings=1.0\n");
+
+    ASSERT_EQ(Run({"servers", Path("res")}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut, strClosed + "\n" + server.Url() + "\n" + strClosed + "\tdoes not answer\n" +
+                            server.Url() + "\tanswers\n");
     ASSERT_EQ(Run({"check-updates", Path("res")}), 0) << m_strErr;
     EXPECT_EQ(m_strOut, "flags\t3\nprogram\thttp://get/new\noutdated\tSearchSettings.txt\n");
 
-    Write("res/ServerSettings.txt",
-          CFileHandler::Scramble("<L><URL>" + CLocalSocket(-1).Url("/lists/") + "</URL></L>"));
+    // No server answers; a list scrambled with another key cannot be read.
+    Write("res/ServerSettings.txt", CFileHandler::Scramble("<L><URL>" + strClosed + "</URL></L>"));
     EXPECT_EQ(Run({"check-updates", Path("res")}), 1);
-}
-
-TEST_F(ListsToolTest, PublishedListsShowAsTheProgramLoadsThem)
-{
-    Write("src/ServerSettings.txt", "<L><VERSION>1.0</VERSION><URL>http://s/</URL></L>");
-    Write("src/MoviesSettings.txt",
-          "<M><VERSION>2.0</VERSION><MOVIES><CATEGORY><NAME>News</NAME><FILE_NAME>News.txt"
-          "</FILE_NAME></CATEGORY></MOVIES></M>");
-    Write("src/News.txt", "<C><VERSION>3.0</VERSION><MENU><CAPTION>News</CAPTION><MENU>"
-                          "<CAPTION>World</CAPTION><MENU_ITEM><CAPTION>Tom &amp; Co</CAPTION>"
-                          "<URL>http://tv/1</URL></MENU_ITEM></MENU></MENU></C>");
-    Write("src/SearchSettings.txt",
-          "<S><VERSION>4.0</VERSION><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE><CAPTION>Web"
-          "</CAPTION><PREFIX>http://find/?q=TERM</PREFIX><SEARCH_TERM_TO_REPLACE>TERM"
-          "</SEARCH_TERM_TO_REPLACE></SEARCH_ENGINE></LIST_OF_SEARCH_ENGINES></S>");
-    ASSERT_EQ(Run({"publish", Path("src"), Path("published"), "--exe-version", "1.19", "--exe-url",
-                   "http://get/new"}),
-              0)
-        << m_strErr;
-    const std::string update = Read("published/UpdateSettings.txt");
-    for (const char* pszPart : {"<NAME>News.txt</NAME>", "<VERSION>3.0</VERSION>",
-                                "<VERSION>1.19</VERSION>", "<NAME>http://get/new</NAME>"})
-        EXPECT_NE(update.find(pszPart), std::string::npos) << pszPart;
-
-    ASSERT_EQ(Run({"show", Path("published")}), 0) << m_strErr;
-    EXPECT_EQ(m_strOut, "0\t-1\t0\tNews\t\tFolder\n"
-                        "1\t0\t0\tWorld\t\tFolder\n"
-                        "2\t1\t1\tTom & Co\tNews/World/Tom & Co\thttp://tv/1\n");
-    ASSERT_EQ(Run({"engines", Path("published")}), 0) << m_strErr;
-    EXPECT_EQ(m_strOut.substr(0, 6), "1\t0\tWe");
-    ASSERT_EQ(Run({"query", Path("published"), "1", "a b"}), 0) << m_strErr;
-    EXPECT_EQ(m_strOut, "http://find/?q=a+b\n");
-    EXPECT_EQ(Run({"publish", Path("src"), Path("published2"), "--exe-version", "1.19"}), 2);
+    Write("res/ServerSettings.txt", CFileHandler::Scramble(strList, 0x12345678u));
+    EXPECT_EQ(Run({"servers", Path("res/")}), 1);
+    EXPECT_NE(m_strErr.find("ServerSettings.txt"), std::string::npos);
 }
 
 TEST_F(ListsToolTest, ErrorsAndUsage)
 {
-    EXPECT_EQ(Run({"unscramble", Path("missing")}), 1);
-    EXPECT_NE(m_strErr.find(Path("missing")), std::string::npos);
-    EXPECT_EQ(Run({"servers", Path("missing")}), 1);
     Write("plain.xml", "<LIST/>");
-    EXPECT_EQ(Run({"scramble", Path("plain.xml"), Path("nofolder/list.txt")}), 1);
-    EXPECT_NE(m_strErr.find("nofolder"), std::string::npos);
-    EXPECT_EQ(Run({"scramble", Path("plain.xml")}), 2);
-
-    EXPECT_EQ(Run({}), 2);
-    EXPECT_NE(m_strErr.find("Usage"), std::string::npos);
-    EXPECT_EQ(Run({"frobnicate"}), 2);
-    EXPECT_EQ(m_strOut, "");
+    // Arguments, exit status, and a part of what the tool says on standard error.
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+        {{"unscramble", Path("missing")}, 1, Path("missing")},
+        {{"servers", Path("missing")}, 1, ""},
+        {{"scramble", Path("plain.xml"), Path("nofolder/list.txt")}, 1, "nofolder"},
+        {{"scramble", Path("plain.xml")}, 2, "Usage"},
+        {{}, 2, "Usage"},
+        {{"frobnicate"}, 2, "Usage"},
+        {{"publish", Path("src"), Path("out"), "--exe-version", "1.19"}, 2, "go together"},
+    };
+    for (const auto& [arguments, nStatus, strErrPart] : cases)
+    {
+        EXPECT_EQ(Run(arguments), nStatus) << strErrPart;
+        EXPECT_NE(m_strErr.find(strErrPart), std::string::npos) << m_strErr;
+        EXPECT_EQ(m_strOut, "");
+    }
 
     for (const char* pszHelp : {"--help", "-h", "help"})
     {
@@ -169,6 +129,80 @@ TEST_F(ListsToolTest, ErrorsAndUsage)
     }
     EXPECT_EQ(Run({"servers", "--help"}), 0);
     EXPECT_NE(m_strOut.find("RESDIR"), std::string::npos);
+}
+
+// Every text that follows strStart in strText, up to the next "<" or line end.
+std::vector<std::string> TextsAfter(const std::string& strText, const std::string& strStart)
+{
+    std::vector<std::string> texts;
+    for (size_t uFound = strText.find(strStart); uFound != std::string::npos;
+         uFound = strText.find(strStart, uFound + 1))
+    {
+        const size_t uBegin = uFound + strStart.size();
+        texts.push_back(strText.substr(uBegin, strText.find_first_of("<\n", uBegin) - uBegin));
+    }
+    return texts;
+}
+
+// The demo lists as shipped: they publish (with a program update), the program's loaders read
+// them, and every file of the demo site that they name exists.
+TEST_F(ListsToolTest, DemoListsPublishAndLoadAsTheProgramReadsThem)
+{
+    const std::string strDemo = ORVANTA_DEMO_DIR;
+    ASSERT_EQ(Run({"publish", strDemo + "/lists", Path("site"), "--exe-version", "1.19",
+                   "--exe-url", "http://get/new"}),
+              0)
+        << m_strErr;
+    const std::string strUpdate = Read("site/UpdateSettings.txt");
+    for (const char* pszPart : {"<NAME>News.txt</NAME>", "<NAME>SearchSettings.txt</NAME>",
+                                "<VERSION>1.19</VERSION>", "<NAME>http://get/new</NAME>"})
+        EXPECT_NE(strUpdate.find(pszPart), std::string::npos) << pszPart;
+
+    ASSERT_EQ(Run({"show", Path("site")}), 0) << m_strErr;
+    // Each category holds stations, each at least one menu below it, with a URL that the player
+    // keeps whole (it cuts a URL at its last "&").
+    std::set<std::string> stationCategories;
+    std::istringstream records(m_strOut);
+    for (std::string strLine; std::getline(records, strLine);)
+    {
+        std::vector<std::string> fields;
+        std::istringstream columns(strLine);
+        for (std::string strField; std::getline(columns, strField, '\t');)
+            fields.push_back(strField);
+        if (fields.size() < 3 || fields[2] != "1")
+            continue;
+        ASSERT_EQ(fields.size(), 6u) << "a station without URL: " << strLine;
+        stationCategories.insert(fields[4].substr(0, fields[4].find('/')));
+        EXPECT_EQ(fields[5].find('&'), std::string::npos) << strLine;
+        EXPECT_GE(std::count(fields[4].begin(), fields[4].end(), '/'), 2) << strLine;
+    }
+    EXPECT_EQ(stationCategories,
+              (std::set<std::string>{"Demo Channels", "News", "Music & Culture"}));
+    ASSERT_EQ(Run({"query", Path("site"), "2", "Ada Lovelace"}), 0) << m_strErr;
+    EXPECT_EQ(m_strOut, "https://en.wikipedia.org/w/index.php?search=Ada+Lovelace\n");
+
+    // Every address of the local server that the lists name is a file of demo/site, except
+    // the channels, which the set-up generates, and the server itself; so are the pages the
+    // program asks for by name, and the icons, which are named relative to the server.
+    std::string strLists;
+    for (const auto& entry : fs::directory_iterator(strDemo + "/lists"))
+    {
+        std::ifstream file(entry.path(), std::ios::binary);
+        strLists += std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    std::set<std::string> named = {"InstallPageOrvanta.htm", "UninstallPageOrvanta.htm",
+                                   "pages/Start.htm", "pages/Banner.htm"};
+    for (const char* pszStart : {"http://127.0.0.1:8719/", "<ICON>", "<FOLDER_ICON>"})
+        for (const std::string& strName : TextsAfter(strLists, pszStart))
+            named.insert(strName);
+    EXPECT_GT(named.size(), 20u);
+    for (const std::string& strName : named)
+    {
+        const bool bGenerated = strName.empty() || strName.rfind("channels/", 0) == 0;
+        EXPECT_TRUE(bGenerated || fs::is_regular_file(strDemo + "/site/" + strName)) << strName;
+    }
+    EXPECT_NE(strLists.find("<FIRST_URL>pages/Start.htm</FIRST_URL>"), std::string::npos);
+    EXPECT_NE(strLists.find("<URL>pages/Banner.htm</URL>"), std::string::npos);
 }
 
 } // namespace
