@@ -344,6 +344,11 @@ bool RestartProgram(bool bExitNow)
     const bool bStarted = LaunchProgram(CMyString(executable.c_str()), {CMyString("reopen")});
     if (bExitNow)
         std::exit(0);
-    QCoreApplication::quit();
+    // The caller is still inside the update dialog, which is inside the window: quitting closes
+    // every window, and the dialog would drop the check whose call is running. The application
+    // quits once control is back in its event loop, after the dialog has ended.
+    if (QCoreApplication::instance() != nullptr)
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
     return bStarted;
 }

@@ -97,5 +97,6 @@ private:
 };
 
 // Starts the program's own executable again with the word "reopen"; then ends this process at
-// once with status 0 (bExitNow) or asks the application to quit normally.
+// once with status 0 (bExitNow) or has the application quit normally once its event loop runs
+// again.
 bool RestartProgram(bool bExitNow);
