@@ -18,10 +18,12 @@
 #    button of a preset stores the selected station, an empty preset says so, a search typed
 #    into the caption's box selects a station for Play, and a Cyrillic one that finds nothing
 #    goes to the web search engine in the browser.
-# 5. The Close button ends the program with code 0; started again, the preset plays its station.
-#    The banner page was fetched once per window and once per station start.
-# 6. "install" opens the install page through the stand-in browser and ends with code 0.
-# 7. A second plain start ends quietly with code 0 while the first instance runs.
+# 5. The Close button ends the program; started again, the preset plays its station. The banner
+#    page was fetched once per window and once per station start.
+# 6. A newer list published meanwhile shows as the lists notice; its click downloads the list and
+#    the program restarts itself (code 0) with it.
+# 7. "install" opens the install page through the stand-in browser and ends with code 0.
+# 8. A second plain start ends quietly with code 0 while the first instance runs.
 #
 # Everything runs under xvfb-run with the openbox window manager; screenshots are kept in the
 # scratch folder, which is kept when a check fails (ORVANTA_E2E_KEEP=1 keeps it always).
@@ -278,6 +280,7 @@ cd "$work"
 status=0
 timeout 120 "$program" >>"$work/orvanta.log" 2>&1 || status=$?
 [[ $status -ne 124 ]] || fail "the first run did not end"
+[[ $status -eq 0 ]] || fail "the first run ended with $status"
 [[ -f "$XDG_DATA_HOME/ORVANTA/res/Skin/SkinInfo.xml" ]] || fail "the installed res tree was not copied"
 grep -q 'GET /UpdateSettings.txt' "$work/server.log" || fail "the first run fetched nothing"
 grep -q 'GET /MoviesSettings.txt' "$work/server.log" || fail "the lists were not downloaded"
@@ -401,6 +404,11 @@ gone() { [[ -z "$(our_programs)" ]]; }
 wait_for 20 gone || fail "the Close button did not end the program"
 pass "the Close button ends the program"
 
+# Meanwhile the server gets a newer Demo Channels list, which the next start will find.
+sed -i 's|<VERSION>1.0</VERSION>|<VERSION>1.1</VERSION>|; s|<CAPTION>Colour Bars</CAPTION>|<CAPTION>Colour Bars HD</CAPTION>|' \
+    "$work/lists/DemoChannels.txt"
+"$lists_tool" publish "$work/lists" "$site" >/dev/null
+
 status_file="$work/restart.status"
 # Without the autoplay hook: this time only the preset plays.
 (
@@ -429,8 +437,31 @@ banner=$(requests pages/Banner.htm)
     fail "the banner page was fetched $banner times, not $banner_loads (2 windows, $((banner_loads - 2)) station starts)"
 pass "the banner page was fetched once per window and once per station start ($banner)"
 
-# --- 6. "install" opens the install page ---------------------------------------------------------
+# --- 6. Newer lists on request -------------------------------------------------------------------
+# The silent check two seconds after the start found the newer list: the "Updated Lists
+# Available" notice stands right of the Search button. Its click asks, downloads, and offers to
+# restart; Enter answers Yes and OK.
+click 420 15
+wait_for 10 box_id >/dev/null || fail "the lists notice offered no update"
+shot box-update
+xdotool windowactivate --sync "$(box_id)" key Return
+sleep 1
+wait_for 20 box_id >/dev/null || fail "the update did not offer to restart"
+shot box-restart
+xdotool windowactivate --sync "$(box_id)" key Return
+wait_for 20 test -f "$status_file" || fail "the update did not end the program"
+[[ "$(cat "$status_file")" == 0 ]] || fail "the updated program ended with $(cat "$status_file")"
+reopened_with_new_list() { [[ -n "$(our_programs)" && "$(setting '' DemoChannels.txt)" == 1.1 ]]; }
+wait_for 60 reopened_with_new_list || fail "the program did not come back with the newer list"
+grep -q 'Colour Bars HD' <("$lists_tool" unscramble "$XDG_DATA_HOME/ORVANTA/res/DemoChannels.txt") ||
+    fail "the newer list is not in the res folder"
 main_pid=$(our_programs | head -n 1)
+tr '\0' ' ' <"/proc/$main_pid/cmdline" | grep -q 'reopen' || fail "the update's restart lacks \"reopen\""
+find_window
+shot updated
+pass "the lists notice downloads the newer list and the program restarts with it"
+
+# --- 7. "install" opens the install page ---------------------------------------------------------
 status=0
 timeout 60 "$program" install >>"$work/orvanta.log" 2>&1 || status=$?
 [[ $status -eq 0 ]] || fail "\"install\" ended with $status"
@@ -439,7 +470,7 @@ wait_for 10 test -f "$work/browser-arguments" || fail "no browser was started fo
     fail "the browser got: $(cat "$work/browser-arguments")"
 pass "\"install\" opened ${url}InstallPageOrvanta.htm"
 
-# --- 7. A second plain start ends quietly ----------------------------------------------------------
+# --- 8. A second plain start ends quietly ----------------------------------------------------------
 status=0
 timeout 60 "$program" >>"$work/orvanta.log" 2>&1 || status=$?
 [[ $status -eq 0 ]] || fail "the second start ended with $status"
@@ -447,9 +478,8 @@ timeout 60 "$program" >>"$work/orvanta.log" 2>&1 || status=$?
 pass "a second plain start ended quietly"
 
 click 984 16
-wait_for 20 test -f "$status_file" || fail "the Close button did not end the restarted program"
-[[ "$(cat "$status_file")" == 0 ]] || fail "the restarted program ended with $(cat "$status_file")"
-pass "the restarted program ended with code 0"
+wait_for 20 gone || fail "the Close button did not end the updated program"
+pass "the Close button ends the updated program"
 
 failed=0
 echo "e2e: all checks passed"
