@@ -62,9 +62,11 @@ protected:
     }
     std::string ResFile(const std::string& strName) { return Read("data/ORVANTA/res/" + strName); }
     // Runs the check until the dialog closes or the program restarts at once; answers what the
-    // dialog was told.
+    // dialog was told. The application exists before the downloads start: an answer that finds
+    // none would be dropped.
     std::vector<std::string> Run(bool bAnswerYes, bool bFirstRun = false)
     {
+        TestApplication();
         CRecordingView view;
         view.m_bAnswerYes = bAnswerYes;
         CUpdateCheck check(view, bFirstRun);
