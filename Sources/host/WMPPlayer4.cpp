@@ -73,6 +73,9 @@ public:
     }
     ~CVideoSurface() override
     {
+        // The base class destroys the OpenGL context after this object has ended: its signal
+        // must not reach this object any more.
+        QObject::disconnect(m_contextGone);
         // The render context must go before the engine and with its OpenGL context current.
         FreeRenderContext();
     }
@@ -111,7 +114,8 @@ protected:
             },
             this);
         // The context goes away before the widget when the widget changes window.
-        QObject::connect(
+        QObject::disconnect(m_contextGone);
+        m_contextGone = QObject::connect(
             context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { FreeRenderContext(); },
             Qt::DirectConnection);
         if (m_onReady)
@@ -166,6 +170,7 @@ private:
 
     mpv_handle* m_pMpv;
     mpv_render_context* m_pRender = nullptr;
+    QMetaObject::Connection m_contextGone;
 };
 
 CWMPPlayer4::CWMPPlayer4(QWidget* pParent, bool bHeadless)

@@ -6,12 +6,12 @@
 #include "net/Version.h"
 #include "platform/ConnectionCheck.h"
 #include "platform/ShellLaunch.h"
+#include "platform/Trace.h"
 #include "platform/WindowMessage.h"
 #include "text/MyXmlDom.h"
 
-#include <QCoreApplication>
-
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -79,7 +79,11 @@ CMyString UpdateText(const char* pszText)
     return strText;
 }
 
-// Hands the answers of the list downloads to the update on the user-interface thread.
+// Takes the answers of the list downloads on the user-interface thread. The download's thread
+// waits inside the hand-over until the handler returns, so the handler only takes the answer and
+// queues its processing: finishing the update opens message boxes, and the thread is released at
+// once instead of waiting for the user. An answer still queued when the receiver goes (the dialog
+// was cancelled or closed) is freed unprocessed.
 class CUpdateCheck::CReceiver : public QObject
 {
 public:
@@ -94,12 +98,27 @@ public:
         const CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
         if (pMessage == nullptr || pMessage->GetMessage() != m_uBufferMessage)
             return QObject::event(pEvent);
-        m_check.OnBufferDownloadComplete(reinterpret_cast<CMyBuffer*>(pMessage->GetWParam()),
-                                         reinterpret_cast<CMyString*>(pMessage->GetLParam()));
+        auto pAnswer = std::make_shared<CAnswer>();
+        pAnswer->pBuffer.reset(reinterpret_cast<CMyBuffer*>(pMessage->GetWParam()));
+        pAnswer->pstrName.reset(reinterpret_cast<CMyString*>(pMessage->GetLParam()));
+        QMetaObject::invokeMethod(
+            this,
+            [this, pAnswer] {
+                m_check.OnBufferDownloadComplete(pAnswer->pBuffer.release(),
+                                                 pAnswer->pstrName.release());
+            },
+            Qt::QueuedConnection);
         return true;
     }
 
 private:
+    // One download's answer between its hand-over and its processing.
+    struct CAnswer
+    {
+        std::unique_ptr<CMyBuffer> pBuffer;
+        std::unique_ptr<CMyString> pstrName;
+    };
+
     CUpdateCheck& m_check;
     uint32_t m_uBufferMessage;
 };
@@ -343,12 +362,9 @@ bool RestartProgram(bool bExitNow)
         executable.resize(executable.size() - deleted.size());
     const bool bStarted = LaunchProgram(CMyString(executable.c_str()), {CMyString("reopen")});
     if (bExitNow)
+    {
+        Trace("Process %d ends with 0", static_cast<int>(getpid()));
         std::exit(0);
-    // The caller is still inside the update dialog, which is inside the window: quitting closes
-    // every window, and the dialog would drop the check whose call is running. The application
-    // quits once control is back in its event loop, after the dialog has ended.
-    if (QCoreApplication::instance() != nullptr)
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                                  Qt::QueuedConnection);
+    }
     return bStarted;
 }

@@ -97,6 +97,7 @@ private:
 };
 
 // Starts the program's own executable again with the word "reopen"; then ends this process at
-// once with status 0 (bExitNow) or has the application quit normally once its event loop runs
-// again.
+// once with status 0 (bExitNow), or returns and leaves the ending to the caller: an update on
+// request runs inside the update dialog inside the window, and the program quits once the dialog
+// is over and control is back in the window's own event loop.
 bool RestartProgram(bool bExitNow);

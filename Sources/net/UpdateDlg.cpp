@@ -96,6 +96,7 @@ int CUpdateDlg::exec()
 {
     m_bClosed = false;
     m_bCancelled = false;
+    m_bRestartRequested = false;
     setResult(0);
     OnInitDialog();
     // A check that ended at once (a failure, nothing newer, a refused question) never shows the
@@ -250,6 +251,7 @@ void CUpdateDlg::RestartProgram(bool bExitNow)
     if (m_fnRestart)
         m_fnRestart(bExitNow);
     // Reached only when the restart did not end the process at once.
+    m_bRestartRequested = true;
     CloseDialog();
 }
 

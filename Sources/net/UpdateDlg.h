@@ -58,8 +58,9 @@ public:
     // buffer (null when the download failed) and the NAME given as cookie, both owned here.
     void OnBufferDownloadComplete(CMyBuffer* pBuffer, CMyString* pstrName);
 
-    // What restarting and quitting do; by default the real restart of the program and a quit
-    // posted to the application. Tests put observers in their place.
+    // What restarting and quitting do; by default the real restart of the program (which ends
+    // this process at once only on the first run) and a quit posted to the application. Tests
+    // put observers in their place.
     void SetRestartHook(std::function<void(bool bExitNow)> fnRestart);
     void SetQuitHook(std::function<void()> fnQuit);
 
@@ -73,6 +74,9 @@ public:
     void RestartProgram(bool bExitNow) override;
 
     bool IsCancelled() const { return m_bCancelled; }
+    // The user chose to restart: the new process has been started, and the opener of the dialog
+    // ends this one once the dialog is over.
+    bool IsRestartRequested() const { return m_bRestartRequested; }
     // Files queued and names not yet answered (empty once the check is gone).
     int32_t GetTotal() const;
     const QLabel& GetMessageControl() const { return m_Message; }
@@ -107,6 +111,7 @@ private:
     // The check has closed the dialog (possibly before it showed).
     bool m_bClosed = false;
     bool m_bCancelled = false;
+    bool m_bRestartRequested = false;
     // Message boxes open right now; the check is only dropped when none is.
     int m_nOpenBoxes = 0;
 };

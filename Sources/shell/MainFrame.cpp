@@ -249,12 +249,8 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     }
     else
     {
-        m_wndSearchBar->SetUpdateDialogOpener(
-            [](QWidget* pParent)
-            {
-                CUpdateDlg dialog(pParent);
-                dialog.DoModal();
-            });
+        m_wndSearchBar->SetUpdateDialogOpener([this](QWidget* pParent)
+                                              { OpenUpdateDialog(pParent); });
         CMyString strTitle(PRODUCT_NAME);
         const CMyString strVersion = Settings().GetProgramVersion();
         if (!strVersion.IsEmpty())
@@ -280,6 +276,30 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     // The views' initial update: the tree loads the directory and reports code 1040.
     m_pTreeView->OnInitialUpdate();
     return true;
+}
+
+void CMainFrame::OpenUpdateDialog(QWidget* pParent)
+{
+    // A second click or Enter that arrives while the dialog runs, or after the user chose to
+    // restart, opens nothing.
+    if (m_bUpdateBusy)
+        return;
+    m_bUpdateBusy = true;
+    // On the heap and watched: the dialog may be gone with its parent when the program is asked
+    // to end while it runs.
+    QPointer<CUpdateDlg> pDialog = new CUpdateDlg(pParent);
+    pDialog->DoModal();
+    const bool bRestart = !pDialog.isNull() && pDialog->IsRestartRequested();
+    delete pDialog.data();
+    if (!bRestart)
+    {
+        m_bUpdateBusy = false;
+        return;
+    }
+    // The new process has started; this one ends from the window's event loop, after the
+    // dialog, its update and the click that opened it have all returned.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                              Qt::QueuedConnection);
 }
 
 void CMainFrame::ChooseServer()
@@ -655,8 +675,6 @@ int CMainFrame::ShowMessage(const char* pszText, uint32_t nType)
     CMyMessageBox box{CMyString(pszText), nType};
     const int nResult = box.exec();
     m_bPresetBusy = false;
-    Trace("Message box: %s -> %d",
-          QString::fromUtf8(pszText).replace('\n', " | ").toUtf8().constData(), nResult);
     return nResult;
 }
 

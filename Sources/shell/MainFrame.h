@@ -147,6 +147,9 @@ public:
     // The preset's pre-set button was pressed: the tree's selected station goes onto the preset
     // and into the settings store, after asking when the preset already holds one.
     void PresetSelectedStation(CStation* pStation);
+    // The update dialog on request (the lists notice): runs it modally, then, when the user chose
+    // to restart, quits the program from the window's own event loop.
+    void OpenUpdateDialog(QWidget* pParent);
 
     bool IsFirstRun() const { return m_bFirstRun != 0; }
     CSplashDlg* GetSplash() const { return m_pSplash; }
@@ -221,6 +224,8 @@ private:
     uint32_t m_bMute = 0;
     // Set while a preset's message box is open: a second press on a preset waits for it.
     bool m_bPresetBusy = false;
+    // Set while the update dialog runs and once a restart is under way: no second dialog.
+    bool m_bUpdateBusy = false;
     // The preset button whose press is being handled.
     QPointer<QAbstractButton> m_pPressedPreset;
 

@@ -1,5 +1,6 @@
 #include "skin/MyMessageBox.h"
 
+#include "platform/Trace.h"
 #include "skin/SkinInfo.h"
 
 #include <QFontMetrics>
@@ -217,6 +218,15 @@ void CMyMessageBox::KeepOnScreen()
 void CMyMessageBox::reject()
 {
     done(RESULT_CANCEL);
+}
+
+void CMyMessageBox::done(int nResult)
+{
+    const QString strText =
+        m_strText.IsEmpty() ? QString() : QString::fromUtf8(m_strText.GetBuffer());
+    Trace("Message box: %s -> %d", QString(strText).replace('\n', " | ").toUtf8().constData(),
+          nResult);
+    QDialog::done(nResult);
 }
 
 void CMyMessageBox::paintEvent(QPaintEvent* /*pEvent*/)

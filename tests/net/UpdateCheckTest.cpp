@@ -28,6 +28,9 @@ public:
     bool AskOkCancel(const CMyString& strText) override
     {
         Log("ok/cancel: " + Str(strText));
+        // The question stays open for the user; the downloads' threads must not wait for it.
+        if (!PumpEventsUntil([this] { return ThreadCount() <= m_nThreadsBefore; }, 5))
+            Log("a download's thread still waits");
         return true;
     }
     void SetProgress(int32_t nMin, int32_t nMax, int32_t nPosition) override
@@ -43,10 +46,19 @@ public:
     }
 
     static std::string Str(const CMyString& str) { return str.IsEmpty() ? "" : str.GetBuffer(); }
+    static int ThreadCount()
+    {
+        int nThreads = 0;
+        for ([[maybe_unused]] const auto& entry :
+             std::filesystem::directory_iterator("/proc/self/task"))
+            ++nThreads;
+        return nThreads;
+    }
     void Log(const std::string& strEntry) { m_log.push_back(strEntry); }
 
     std::vector<std::string> m_log;
     bool m_bAnswerYes = true;
+    int m_nThreadsBefore = ThreadCount();
 };
 
 class UpdateCheckTest : public ScratchHome
