@@ -8,7 +8,7 @@
 #include "shell/MyDlgBar.h"
 #include "shell/TelvaneDoc.h"
 
-#include <sys/stat.h>
+#include <cstdio>
 
 CMyString g_strBrowserExe;
 
@@ -66,6 +66,14 @@ CMyString CTelvaneApp::FindReachableServerUrl(const CMyString& strPage)
     return strUrl;
 }
 
+void CTelvaneApp::DetectBrowser()
+{
+    g_strBrowserExe = CMyString();
+    Settings().DetectDefaultBrowser(g_strBrowserExe);
+    if (g_strBrowserExe.IsEmpty())
+        g_strBrowserExe = FALLBACK_BROWSER;
+}
+
 void CTelvaneApp::OpenServerPage(const char* pszPage)
 {
     const CMyString strUrl = FindReachableServerUrl(CMyString(pszPage));
@@ -74,44 +82,41 @@ void CTelvaneApp::OpenServerPage(const char* pszPage)
         Trace("No server answers for %s", pszPage);
         return;
     }
-    LaunchProgram(g_strBrowserExe, {strUrl});
+    // Without a browser (a machine without a desktop, say) the installer's user still gets the
+    // address.
+    if (!LaunchProgram(g_strBrowserExe, {strUrl}))
+        std::printf("%s\n", strUrl.GetBuffer());
+}
+
+bool CTelvaneApp::RunInstallerWord(const CMyString& strWord)
+{
+    const char* pszPage = IsWord(strWord, "uninstall") ? UNINSTALL_PAGE
+                          : IsWord(strWord, "install") ? INSTALL_PAGE
+                                                       : nullptr;
+    if (pszPage == nullptr)
+        return false;
+    DetectBrowser();
+    OpenServerPage(pszPage);
+    return true;
 }
 
 bool CTelvaneApp::IsAnotherInstanceRunning()
 {
-    if (m_hMutex.Acquire(CMyString(MUTEX_NAME)))
-        return false;
-    // Acquire also fails when the lock file cannot be made at all; then there is no lock to
-    // compete for, and the start goes on as the only instance.
-    const CMyString strLockFile = CSingleInstanceLock::LockFilePath(CMyString(MUTEX_NAME));
-    struct stat st;
-    return stat(strLockFile.GetBuffer(), &st) == 0;
+    return m_hMutex.TryAcquire(CMyString(MUTEX_NAME)) == CSingleInstanceLock::Result::HeldElsewhere;
 }
 
 bool CTelvaneApp::InitInstance()
 {
-    g_strBrowserExe = CMyString();
-    Settings().DetectDefaultBrowser(g_strBrowserExe);
-    if (g_strBrowserExe.IsEmpty())
-        g_strBrowserExe = FALLBACK_BROWSER;
-
     const CMyString strWord = GetCommandLineWord(m_arrArguments);
     // The installer and uninstaller only want their page opened: no window, no instance rule.
-    if (IsWord(strWord, "uninstall"))
-    {
-        OpenServerPage(UNINSTALL_PAGE);
+    if (RunInstallerWord(strWord))
         return false;
-    }
-    if (IsWord(strWord, "install"))
-    {
-        OpenServerPage(INSTALL_PAGE);
-        return false;
-    }
 
-    // A second plain start ends quietly; the program's own restart ("reopen") may overlap with
-    // the instance that is just ending.
+    // A second plain start ends quietly, before it starts anything else; the program's own
+    // restart ("reopen") may overlap with the instance that is just ending.
     if (IsAnotherInstanceRunning() && !IsWord(strWord, "reopen"))
         return false;
+    DetectBrowser();
 
     // The frame's constructor makes the start-up decisions: the updater hand-over and the first
     // run end the process from inside it; otherwise it shows the splash window.

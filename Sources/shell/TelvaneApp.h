@@ -45,7 +45,12 @@ public:
 
     // The first server of the server list for which a connection to server URL + strPage
     // succeeds, as that full URL; empty when none does.
-    CMyString FindReachableServerUrl(const CMyString& strPage);
+    static CMyString FindReachableServerUrl(const CMyString& strPage);
+    // The installer's words "install" and "uninstall": opens the page from the first reachable
+    // server in the default browser, or prints its address on standard output when no browser
+    // could be started. Needs no window system, so main answers them before it starts one.
+    // False when strWord is neither word.
+    static bool RunInstallerWord(const CMyString& strWord);
 
     // The first plain argument after the program (one not starting with "-"), or empty.
     static CMyString GetCommandLineWord(const QStringList& arrArguments);
@@ -59,11 +64,14 @@ public:
     bool HoldsInstanceLock() const { return m_hMutex.IsHeld(); }
 
 private:
+    // Fixes g_strBrowserExe from the desktop's default browser.
+    static void DetectBrowser();
     // Opens the page from the first reachable server in g_strBrowserExe; nothing when no server
     // answers.
-    void OpenServerPage(const char* pszPage);
-    // True when another instance is running; otherwise this instance now holds the lock (or the
-    // lock could not be made at all, which counts as no other instance).
+    static void OpenServerPage(const char* pszPage);
+    // True when another live instance holds the lock; otherwise this instance now holds it, or
+    // no lock can be had here at all (a lock file that cannot be opened), which counts as no
+    // other instance.
     bool IsAnotherInstanceRunning();
 
     QStringList m_arrArguments;

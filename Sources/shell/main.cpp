@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -132,17 +133,23 @@ void StartAutoPlay(CTelvaneApp& app, int nStation)
                      });
     pTimer->start(kAutoPlayPollMs);
 }
-} // namespace
 
-int main(int nArgc, char** ppArgv)
+// The program proper; main adds the trace of the process's start and end.
+int RunProgram(int nArgc, char** ppArgv)
 {
     if (nArgc == 3 && std::strcmp(ppArgv[1], kSetInstallPath) == 0)
         return SetInstallPath(ppArgv[2]);
-
-    // Before the application object: the web engine reads its settings from the environment,
-    // and libcurl must be ready before any thread starts.
-    CWebBrowser2::PrepareEnvironment();
+    // libcurl must be ready before any thread starts. The installer's words open a page and end:
+    // no window system is needed, nor started.
+    QStringList arrArguments;
+    for (int i = 0; i < nArgc; ++i)
+        arrArguments.append(QString::fromLocal8Bit(ppArgv[i]));
     InitNetworking();
+    if (CTelvaneApp::RunInstallerWord(CTelvaneApp::GetCommandLineWord(arrArguments)))
+        return 0;
+
+    // Before the application object: the web engine reads its settings from the environment.
+    CWebBrowser2::PrepareEnvironment();
     QApplication application(nArgc, ppArgv);
     // Qt sets the locale from the environment; libmpv refuses to start unless numbers are
     // formatted the C way.
@@ -159,4 +166,16 @@ int main(int nArgc, char** ppArgv)
             StartAutoPlay(app, nStation);
     }
     return QApplication::exec();
+}
+} // namespace
+
+// With ORVANTA_DEBUG set, every process says when it starts and with which status it ends, so
+// that a test can tell a normal end from a crash also for the processes the program restarts
+// itself (the first run and an update end through the restart's own exit, which says the same).
+int main(int nArgc, char** ppArgv)
+{
+    Trace("Process %d starts", static_cast<int>(getpid()));
+    const int nStatus = RunProgram(nArgc, ppArgv);
+    Trace("Process %d ends with %d", static_cast<int>(getpid()), nStatus);
+    return nStatus;
 }

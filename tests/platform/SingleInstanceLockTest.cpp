@@ -4,7 +4,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,20 +48,39 @@ TEST_F(SingleInstanceLock, OneHolderAtATimeUntilReleaseOrDeath)
     EXPECT_TRUE(first.Acquire(LOCK_NAME));
 }
 
-TEST_F(SingleInstanceLock, LockFilePath)
+TEST_F(SingleInstanceLock, KeptInAPrivateFolderAndOnlyALiveHolderRefuses)
 {
-    EXPECT_STREQ(CSingleInstanceLock::LockFilePath(LOCK_NAME).GetBuffer(),
-                 (m_strRuntime + "/ZQ Marquint Mutex").c_str());
     EXPECT_STREQ(CSingleInstanceLock::LockFilePath("a/../b").GetBuffer(),
                  (m_strRuntime + "/a_.._b").c_str());
 
-    // Without a usable runtime folder the lock goes to /tmp, named for the user.
-    const std::string strTmp = "/tmp/ZQ Marquint Mutex-" + std::to_string(getuid());
-    for (const char* pszRuntime : {"relative/run", "/nonexistent/orvanta-run", ""})
+    // A runtime folder that is missing, relative or open to others is not used: the lock goes
+    // to a folder of the user's own below TMPDIR.
+    setenv("TMPDIR", m_strRoot.c_str(), 1);
+    const std::string strOwn = Path("orvanta-" + std::to_string(getuid()));
+    const std::string strOpen = Path("open-run");
+    std::filesystem::create_directories(strOpen);
+    chmod(strOpen.c_str(), 0777);
+    for (const std::string& strRuntime : {std::string("relative/run"), Path("missing"), strOpen})
     {
-        setenv("XDG_RUNTIME_DIR", pszRuntime, 1);
-        EXPECT_STREQ(CSingleInstanceLock::LockFilePath(LOCK_NAME).GetBuffer(), strTmp.c_str());
+        setenv("XDG_RUNTIME_DIR", strRuntime.c_str(), 1);
+        EXPECT_STREQ(CSingleInstanceLock::LockFilePath(LOCK_NAME).GetBuffer(),
+                     (strOwn + "/" + LOCK_NAME).c_str());
     }
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_STREQ(CSingleInstanceLock::LockFilePath(LOCK_NAME).GetBuffer(), strTmp.c_str());
+    EXPECT_EQ(std::filesystem::status(strOwn).permissions(), std::filesystem::perms::owner_all);
+
+    // A lock file that cannot be opened (here a folder in its place), or a fallback folder that
+    // is not private, means no lock at all: the start goes on instead of ending for ever.
+    std::filesystem::create_directories(strOwn + "/" + LOCK_NAME);
+    EXPECT_EQ(CSingleInstanceLock().TryAcquire(LOCK_NAME),
+              CSingleInstanceLock::Result::Unavailable);
+    std::filesystem::remove(strOwn + "/" + LOCK_NAME);
+    chmod(strOwn.c_str(), 0755);
+    EXPECT_EQ(CSingleInstanceLock().TryAcquire(LOCK_NAME),
+              CSingleInstanceLock::Result::Unavailable);
+    chmod(strOwn.c_str(), 0700);
+    CSingleInstanceLock holder;
+    EXPECT_EQ(holder.TryAcquire(LOCK_NAME), CSingleInstanceLock::Result::Acquired);
+    EXPECT_EQ(CSingleInstanceLock().TryAcquire(LOCK_NAME),
+              CSingleInstanceLock::Result::HeldElsewhere);
+    unsetenv("TMPDIR");
 }
