@@ -2,6 +2,8 @@
 
 // A small HTTP server for the tests, on 127.0.0.1 only.
 
+#include "config/FileHandler.h"
+
 #include <httplib.h>
 
 #include <initializer_list>
@@ -10,6 +12,17 @@
 #include <string>
 #include <thread>
 #include <utility>
+
+// A list as servers publish it: scrambled XML whose root holds one element with the text.
+inline std::string PublishedList(const std::string& strText)
+{
+    return CFileHandler::Scramble("<L><I>" + strText + "</I></L>");
+}
+// The same as the res folder keeps it: followed by one NUL.
+inline std::string StoredList(const std::string& strText)
+{
+    return PublishedList(strText) + std::string(1, '\0');
+}
 
 // A list server on 127.0.0.1 serving fixed files under /lists/; anything else is a 404. It
 // counts the requests for each file.

@@ -3,6 +3,7 @@
 #include "net/MyBuffer.h"
 #include "platform/TemporaryFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -185,6 +186,26 @@ bool CFileHandler::CopyFolder(const CMyString& strSource, const CMyString& strTa
     return true;
 }
 
+namespace
+{
+// Unscrambles one block of at most 1024 bytes in place (block has room for one more byte) and
+// appends its text up to its first NUL. Every block but the last is a whole number of words, so
+// the key stays aligned with the words throughout.
+void AppendUnscrambledBlock(unsigned char* pBlock, size_t uRead, uint32_t uKey, CMyString& strText)
+{
+    const unsigned char keyBytes[4] = {
+        static_cast<unsigned char>(uKey), static_cast<unsigned char>(uKey >> 8),
+        static_cast<unsigned char>(uKey >> 16), static_cast<unsigned char>(uKey >> 24)};
+    const size_t uWords = (uRead + 3) / 4;
+    for (size_t i = 0; i < uWords * 4; ++i)
+        pBlock[i] ^= keyBytes[i % 4];
+    // The padding bytes past the end were scrambled too: the block's text ends at its first NUL
+    // or after the bytes read.
+    pBlock[uRead] = 0;
+    strText.Append(reinterpret_cast<const char*>(pBlock));
+}
+} // namespace
+
 bool CFileHandler::ReadScrambledFile(const CMyString& strPath, CMyString& strText, uint32_t uKey)
 {
     struct stat info = {};
@@ -196,28 +217,31 @@ bool CFileHandler::ReadScrambledFile(const CMyString& strPath, CMyString& strTex
     if (uWanted < UINT32_MAX)
         strText.Reserve(static_cast<uint32_t>(uWanted));
 
-    const unsigned char keyBytes[4] = {
-        static_cast<unsigned char>(uKey), static_cast<unsigned char>(uKey >> 8),
-        static_cast<unsigned char>(uKey >> 16), static_cast<unsigned char>(uKey >> 24)};
-    // Every block but the last is a whole number of words, so the key stays aligned with the
-    // file's words throughout.
-    unsigned char block[1024 + 1];
+    unsigned char block[SCRAMBLE_BLOCK + 1];
     for (;;)
     {
         std::memset(block, 0, sizeof block);
-        const size_t uRead = ReadFull(nFile, block, 1024);
+        const size_t uRead = ReadFull(nFile, block, SCRAMBLE_BLOCK);
         if (uRead == 0)
             break;
-        const size_t uWords = (uRead + 3) / 4;
-        for (size_t i = 0; i < uWords * 4; ++i)
-            block[i] ^= keyBytes[i % 4];
-        // The padding bytes past the end of the file were scrambled too: the block's text ends
-        // at its first NUL or after the bytes read.
-        block[uRead] = 0;
-        strText.Append(reinterpret_cast<const char*>(block));
+        AppendUnscrambledBlock(block, uRead, uKey, strText);
     }
     ::close(nFile);
     return true;
+}
+
+void CFileHandler::UnscrambleBuffer(const void* pData, size_t uSize, CMyString& strText,
+                                    uint32_t uKey)
+{
+    const auto* pBytes = static_cast<const unsigned char*>(pData);
+    unsigned char block[SCRAMBLE_BLOCK + 1];
+    for (size_t uDone = 0; pBytes != nullptr && uDone < uSize; uDone += SCRAMBLE_BLOCK)
+    {
+        std::memset(block, 0, sizeof block);
+        const size_t uRead = std::min<size_t>(SCRAMBLE_BLOCK, uSize - uDone);
+        std::memcpy(block, pBytes + uDone, uRead);
+        AppendUnscrambledBlock(block, uRead, uKey, strText);
+    }
 }
 
 bool CFileHandler::WriteBufferFile(const CMyString& strPath, const void* pData, size_t uSize)
@@ -225,11 +249,12 @@ bool CFileHandler::WriteBufferFile(const CMyString& strPath, const void* pData, 
     CTemporaryFile temporary(strPath);
     if (!temporary.IsOpen())
         return false;
-    // A file that is replaced keeps its permissions; a new one is readable by everybody, like
-    // the lists the first run copies.
+    // A file that is replaced keeps its read and write permissions; a new one is readable by
+    // everybody, like the lists the first run copies. A list is never a program: no execute
+    // bits, whatever the file it replaces had.
     struct stat info = {};
     const mode_t mode = ::stat(strPath.GetBuffer(), &info) == 0 && S_ISREG(info.st_mode)
-                            ? info.st_mode & 0777
+                            ? info.st_mode & 0666
                             : 0644;
     ::fchmod(temporary.GetDescriptor(), mode);
 

@@ -10,6 +10,8 @@ class CMyBuffer;
 
 // The key every scrambled settings file is XORed with, in little-endian byte order.
 inline constexpr uint32_t SCRAMBLE_KEY = 0x5C3E17A6u;
+// Scrambled files are read in blocks of this many bytes; each block's text ends at its first NUL.
+inline constexpr size_t SCRAMBLE_BLOCK = 1024;
 
 // File operations on UTF-8 paths. No state: make one on the stack where needed.
 //
@@ -37,6 +39,9 @@ public:
     // the file cannot be opened.
     bool ReadScrambledFile(const CMyString& strPath, CMyString& strText,
                            uint32_t uKey = SCRAMBLE_KEY);
+    // Appends the unscrambled text of bytes as ReadScrambledFile reads them from a file.
+    static void UnscrambleBuffer(const void* pData, size_t uSize, CMyString& strText,
+                                 uint32_t uKey = SCRAMBLE_KEY);
     // Appends the text of the file with CR LF read as LF; false when it cannot be opened.
     bool ReadTextFile(const CMyString& strPath, CMyString& strText);
     // Replaces the file with the bytes followed by one NUL. False when the file cannot be

@@ -54,6 +54,7 @@ bool DownloadToFile(const CMyString& strUrl, const CMyString& strFilePath)
         return false;
     CMyDownload download;
     download.SetReload(true);
+    download.SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
     if (!download.DownloadToBuffer(strUrl) || download.GetBuffer().GetUsed() == 0)
         return false;
     CTemporaryFile temporary(strFilePath);
@@ -302,6 +303,7 @@ CMyString CStationDirectory::CacheIcon(const CMyString& strUrl)
         return strFilePath;
     // The job deletes itself when it ends; nobody waits for it.
     CMyDownload* pDownload = new CMyDownload;
+    pDownload->SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
     pDownload->StartFileDownload(strUrl, strFilePath, m_pIconReceiver.data(), m_uFileMessage, 0);
     return strFilePath;
 }

@@ -30,6 +30,8 @@ struct CTransfer
     CMyBuffer* pBuffer = nullptr;         // null for file output
     std::unique_ptr<CTemporaryFile> pFile;
     bool bStatusChecked = false;
+    uint64_t uMaxBytes = 0;
+    uint64_t uReceived = 0;
 };
 
 bool IsStatusOk(CURL* pCurl)
@@ -58,6 +60,10 @@ size_t WriteBody(char* pData, size_t uSize, size_t uCount, void* pvTransfer)
 {
     auto& transfer = *static_cast<CTransfer*>(pvTransfer);
     const size_t uTotal = uSize * uCount;
+    // A body beyond the limit (an endless one, say) ends the transfer as failed.
+    transfer.uReceived += uTotal;
+    if (transfer.uReceived > transfer.uMaxBytes)
+        return 0;
     if (!transfer.bStatusChecked)
     {
         // Only the body of a 200 answer is kept; anything else ends the transfer unread.
@@ -110,6 +116,7 @@ bool CMyDownload::Work(Output output)
 
     CTransfer transfer;
     transfer.pCurl = pCurl;
+    transfer.uMaxBytes = m_uMaxBytes;
     if (output == Output::File)
         transfer.pFilePath = &m_strFilePath;
     else
@@ -122,6 +129,9 @@ bool CMyDownload::Work(Output output)
     curl_easy_setopt(pCurl, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
     curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_TIME, STALL_TIMEOUT_SECONDS);
+    // A server that trickles a byte now and then is cut off by the overall limit.
+    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, m_nMaxSeconds);
+    curl_easy_setopt(pCurl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_uMaxBytes));
     // Redirects are followed, but never to anything but HTTP and HTTPS (no file:, no ftp:).
     curl_easy_setopt(pCurl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(pCurl, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
@@ -185,6 +195,8 @@ bool CMyDownload::StartJob(void (CMyDownload::*pRun)(), const CMyString& strUrl,
     }
     catch (const std::system_error&)
     {
+        if (m_pfnCookieRelease != nullptr)
+            m_pfnCookieRelease(m_uCookie);
         delete this;
         return false;
     }

@@ -18,8 +18,9 @@ inline constexpr const char* MESSAGE_BUFFER_DOWNLOAD_COMPLETE =
 // own that reports to a receiver with a registered window message and then deletes its job.
 //
 // Requests carry the agent "Marquint" and "Accept: */*"; only status 200 counts. The body is read
-// in blocks of up to 10,239 bytes. A connection that is not made within 30 seconds, or a transfer
-// that receives nothing for 60 seconds, is abandoned.
+// in blocks of up to 10,239 bytes. A connection that is not made within 30 seconds, a transfer
+// that receives nothing for 60 seconds, one that runs past its overall time limit, or a body
+// larger than its size limit is abandoned and counts as failed (see SetLimits).
 //
 // The file message carries 1 or 0 and the cookie; the buffer message a new CMyBuffer (owned by the
 // receiver, null on failure) and the cookie. When the receiver no longer exists, the file job sends
@@ -36,6 +37,20 @@ public:
     // true: bypass every cache (no-cache request); false: an ordinary request that a cache may
     // revalidate. File downloads always reload.
     void SetReload(bool bReload) { m_bReload = bReload; }
+    // The largest body and the longest whole transfer allowed; by default those of a list.
+    void SetLimits(uint64_t uMaxBytes, long nMaxSeconds)
+    {
+        m_uMaxBytes = uMaxBytes;
+        m_nMaxSeconds = nMaxSeconds;
+    }
+    // The limits of each kind of download: the update description, a list, a small picture.
+    static constexpr uint64_t DESCRIPTION_MAX_BYTES = 512 * 1024;
+    static constexpr long DESCRIPTION_MAX_SECONDS = 60;
+    static constexpr uint64_t LIST_MAX_BYTES = 64 * 1024 * 1024;
+    static constexpr long LIST_MAX_SECONDS = 600;
+    static constexpr uint64_t PICTURE_MAX_BYTES = 512 * 1024;
+    static constexpr long PICTURE_MAX_SECONDS = 60;
+
     // Frees a cookie that owns memory when its message cannot be delivered.
     using CookieRelease = void (*)(uintptr_t uCookie);
     void SetCookieRelease(CookieRelease pfnRelease) { m_pfnCookieRelease = pfnRelease; }
@@ -43,7 +58,9 @@ public:
     // On the caller's thread; the bytes stay in GetBuffer(). False at once for an empty URL.
     bool DownloadToBuffer(const CMyString& strUrl);
     // Start a job on a thread of its own. The job must have been made with new: its thread
-    // deletes it after the receiver has handled the message. Answer true at once.
+    // deletes it after the receiver has handled the message. Answer true at once; false when no
+    // thread could be started: then the job has deleted itself and freed its cookie, and no
+    // message will come.
     bool StartFileDownload(const CMyString& strUrl, const CMyString& strFilePath,
                            QObject* pReceiver, uint32_t uMessage, uintptr_t uCookie);
     bool StartBufferDownload(const CMyString& strUrl, QObject* pReceiver, uint32_t uMessage,
@@ -72,5 +89,7 @@ private:
     CMyString m_strFilePath;
     uintptr_t m_uCookie = 0;
     CookieRelease m_pfnCookieRelease = nullptr;
+    uint64_t m_uMaxBytes = LIST_MAX_BYTES;
+    long m_nMaxSeconds = LIST_MAX_SECONDS;
     CMyBuffer m_buffer;
 };

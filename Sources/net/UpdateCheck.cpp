@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace
@@ -132,13 +133,37 @@ CUpdateCheck::~CUpdateCheck() = default;
 
 bool CUpdateCheck::IsSafeListName(const CMyString& strName)
 {
-    // The name becomes a file in the res folder: a plain file name only.
+    // The name becomes a file in the res folder, and it is a list: a plain file name only, not
+    // hidden, without control characters, and never a program that start-up runs.
     const CMyString strTrimmed = TrimmedName(strName);
     if (strTrimmed.IsEmpty())
         return false;
     const std::string name(strTrimmed.GetBuffer());
-    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find("..") == std::string::npos;
+    if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos ||
+        name.find("..") != std::string::npos || name.front() == '.')
+        return false;
+    for (const char cLetter : name)
+    {
+        if (static_cast<unsigned char>(cLetter) < 0x20 || cLetter == 0x7f)
+            return false;
+    }
+    const std::string_view suffix = ".exe";
+    const bool bProgram =
+        name.size() >= suffix.size() &&
+        IsEqualNoCaseAscii(std::string_view(name).substr(name.size() - suffix.size()), suffix);
+    return !IsEqualNoCaseAscii(name, UPDATER_FILE) && !bProgram;
+}
+
+bool CUpdateCheck::IsUsableList(const CMyBuffer& buffer)
+{
+    // As the program reads a list: unscrambled, then parsed; a list holds at least one element.
+    if (buffer.GetUsed() == 0)
+        return false;
+    CMyString strText;
+    CFileHandler::UnscrambleBuffer(buffer.GetData(), buffer.GetUsed(), strText);
+    CMyXmlDom dom;
+    return !strText.IsEmpty() && dom.LoadXml(strText) && dom.GetRoot() != nullptr &&
+           dom.GetRoot()->GetChildCount() > 0;
 }
 
 bool CUpdateCheck::FetchUpdateSettings(CMyString& strContent, CMyString& strServer)
@@ -160,6 +185,8 @@ bool CUpdateCheck::FetchUpdateSettings(const CArrayString& arrServers, CMyString
         if (!CheckConnection(strUrl))
             continue;
         CMyDownload download;
+        download.SetLimits(CMyDownload::DESCRIPTION_MAX_BYTES,
+                           CMyDownload::DESCRIPTION_MAX_SECONDS);
         if (download.DownloadToBuffer(strUrl) && download.GetBuffer().GetUsed() > 0)
             strContent = CMyString(download.GetBuffer().GetData());
         break;
@@ -231,11 +258,16 @@ bool CUpdateCheck::ProcessUpdateSettings(const CMyString& strContent, const CMyS
         // The list's name travels as the cookie; it is freed here when the dialog has gone.
         pDownload->SetCookieRelease([](uintptr_t uCookie)
                                     { delete reinterpret_cast<CMyString*>(uCookie); });
-        pDownload->StartBufferDownload(strUrl, pReceiver, pReceiver->GetBufferMessage(),
-                                       reinterpret_cast<uintptr_t>(new CMyString(strName)));
+        if (!pDownload->StartBufferDownload(strUrl, pReceiver, pReceiver->GetBufferMessage(),
+                                            reinterpret_cast<uintptr_t>(new CMyString(strName))))
+        {
+            // No thread for it: a failed download, answered now rather than never.
+            m_arrPending.RemoveAt(m_arrPending.GetCount() - 1);
+            ++m_nFailed;
+        }
     }
 
-    if (m_arrPending.GetCount() == 0)
+    if (m_arrPending.GetCount() == 0 && m_nFailed == 0)
     {
         if (m_bFirstRun)
         {
@@ -249,8 +281,10 @@ bool CUpdateCheck::ProcessUpdateSettings(const CMyString& strContent, const CMyS
         }
         return true;
     }
-    m_nTotal = static_cast<int32_t>(m_arrPending.GetCount());
+    m_nTotal = static_cast<int32_t>(m_arrPending.GetCount()) + m_nFailed;
     m_view.SetProgress(1, m_nTotal, 1);
+    if (m_arrPending.GetCount() == 0)
+        FinishUpdate();
     return true;
 }
 
@@ -258,11 +292,18 @@ void CUpdateCheck::OnBufferDownloadComplete(CMyBuffer* pBuffer, CMyString* pstrN
 {
     if (pstrName != nullptr)
     {
-        if (pBuffer != nullptr)
+        // A list replaces the old one only when it is one: an empty answer, or one that does not
+        // read as a list, leaves the old file and counts as failed.
+        CMyString strPath = Settings().GetResFolder();
+        strPath += *pstrName;
+        const bool bWritten = pBuffer != nullptr && IsUsableList(*pBuffer) &&
+                              CFileHandler().WriteBufferFile(strPath, *pBuffer);
+        if (!bWritten)
         {
-            CMyString strPath = Settings().GetResFolder();
-            strPath += *pstrName;
-            CFileHandler().WriteBufferFile(strPath, *pBuffer);
+            ++m_nFailed;
+            CMyString strStatus("Could Not Update ");
+            strStatus += *pstrName;
+            m_view.ShowStatus(strStatus);
         }
         for (uint32_t uPending = 0; uPending < m_arrPending.GetCount(); ++uPending)
         {
@@ -288,6 +329,13 @@ void CUpdateCheck::FinishUpdate()
     {
         Settings().SetCopySettings(false);
         m_view.RestartProgram(true);
+        return;
+    }
+    // Nothing was updated: there is nothing to restart for.
+    if (m_nFailed == m_nTotal)
+    {
+        m_view.ShowMessage(UpdateText("Update check failed\nCheck connection to the internet"));
+        m_view.CloseDialog();
         return;
     }
     if (m_view.AskOkCancel(UpdateText("Update Success\nClick Ok To Restart The Application")))
@@ -340,9 +388,12 @@ bool CUpdateCheck::CheckForUpdates(const CArrayString& arrServers, uint32_t& uFl
         }
         if (ListEntryState(pEntry) != EntryState::Outdated)
             continue;
-        uFlags |= UPDATE_LISTS_NEWER;
+        // An entry the update would not fetch is no reason to offer one.
         const CXmlNode* pName = pEntry->FindChild("NAME");
-        if (pOutdated != nullptr && pName != nullptr)
+        if (pName == nullptr || !IsSafeListName(pName->GetValue()))
+            continue;
+        uFlags |= UPDATE_LISTS_NEWER;
+        if (pOutdated != nullptr)
             pOutdated->Add(pName->GetValue());
     }
     return uFlags != 0;

@@ -30,6 +30,8 @@ public:
     // OK/Cancel: true for OK.
     virtual bool AskOkCancel(const CMyString& strText) = 0;
     virtual void SetProgress(int32_t nMin, int32_t nMax, int32_t nPosition) = 0;
+    // The status line under the progress bar.
+    virtual void ShowStatus(const CMyString& strText) = 0;
     virtual void CloseDialog() = 0;
     // Quit the program normally (the first run when no server answers).
     virtual void QuitProgram() = 0;
@@ -79,8 +81,13 @@ public:
     static bool CheckForUpdates(const CArrayString& arrServers, uint32_t& uFlags,
                                 CMyString& strProgramAddress, CArrayString* pOutdated,
                                 bool* pbFetched = nullptr);
-    // An entry's NAME is written into the res folder only when it is a plain file name.
+    // An entry's NAME is written into the res folder only when it is a plain file name of a
+    // list: not hidden, no control characters, not the updater nor any other program.
     static bool IsSafeListName(const CMyString& strName);
+    // Whether a downloaded body reads as a list (scrambled XML whose root holds an element).
+    static bool IsUsableList(const CMyBuffer& buffer);
+    // The updater that start-up runs when an install is pending; never a list's name.
+    static constexpr const char* UPDATER_FILE = "Update.exe";
 
 private:
     // Receives the list downloads' answers on the user-interface thread.
@@ -92,6 +99,8 @@ private:
     bool m_bFirstRun;
     bool m_bAsked = false;
     int32_t m_nTotal = 0;
+    // Downloads that failed or brought no usable list; their old lists stay.
+    int32_t m_nFailed = 0;
     CArrayString m_arrPending;
     std::unique_ptr<QObject> m_pReceiver;
 };

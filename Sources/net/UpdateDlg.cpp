@@ -230,6 +230,12 @@ void CUpdateDlg::SetProgress(int32_t nMin, int32_t nMax, int32_t nPosition)
     update();
 }
 
+void CUpdateDlg::ShowStatus(const CMyString& strText)
+{
+    if (!m_bCancelled)
+        m_Message.setText(ToQString(strText));
+}
+
 void CUpdateDlg::CloseDialog()
 {
     if (m_bCancelled || m_bClosed)

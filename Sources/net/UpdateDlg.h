@@ -69,6 +69,7 @@ public:
     bool AskYesNo(const CMyString& strText) override;
     bool AskOkCancel(const CMyString& strText) override;
     void SetProgress(int32_t nMin, int32_t nMax, int32_t nPosition) override;
+    void ShowStatus(const CMyString& strText) override;
     void CloseDialog() override;
     void QuitProgram() override;
     void RestartProgram(bool bExitNow) override;

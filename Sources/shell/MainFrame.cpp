@@ -38,7 +38,6 @@
 namespace
 {
 constexpr const char* PRODUCT_NAME = "ORVANTA";
-constexpr const char* UPDATER_FILE = "Update.exe";
 // The search bar's template and control identifier.
 constexpr uint32_t SEARCH_BAR_ID = 144;
 // Control bar styles of the search bar: top alignment with a bottom border, tooltips, fly-by
@@ -139,7 +138,7 @@ void CMainFrame::RunStartup(const CStartupHooks& hooks)
     if (settings.IsInstallNeeded())
     {
         CMyString strUpdater = settings.GetResFolder();
-        strUpdater += UPDATER_FILE;
+        strUpdater += CUpdateCheck::UPDATER_FILE;
         if (!settings.GetResFolder().IsEmpty() && fileHandler.FileExists(strUpdater))
         {
             LaunchProgram(strUpdater, {});

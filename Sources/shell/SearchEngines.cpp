@@ -96,6 +96,7 @@ void CSearchEngine::FetchIcon(const CMyString& strUrl)
     // the res folder.
     CMyDownload download;
     download.SetReload(true);
+    download.SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
     if (download.DownloadToBuffer(strUrl) && WriteIconFile(strPath, download.GetBuffer()))
         m_strImagePath = strPath;
     else

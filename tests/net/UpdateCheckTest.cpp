@@ -38,6 +38,7 @@ public:
         Log("progress " + std::to_string(nMin) + ".." + std::to_string(nMax) + " at " +
             std::to_string(nPosition));
     }
+    void ShowStatus(const CMyString& strText) override { Log("status: " + Str(strText)); }
     void CloseDialog() override { Log("close"); }
     void QuitProgram() override { Log("quit"); }
     void RestartProgram(bool bExitNow) override
@@ -108,8 +109,8 @@ const char* const kDescription =
 TEST_F(UpdateCheckTest, AsksOnceThenDownloadsEveryOutdatedList)
 {
     const CListServer server({{"UpdateSettings.txt", kDescription},
-                              {"SearchSettings.txt", "search list"},
-                              {"News.txt", "news list"}});
+                              {"SearchSettings.txt", PublishedList("search")},
+                              {"News.txt", PublishedList("news")}});
     UseServers(server.Url());
     m_settings.SetSearchSettingsVersion("1.2"); // 1.18 is newer
     m_settings.SetMoviesSettingsVersion("2.0"); // current
@@ -123,8 +124,8 @@ TEST_F(UpdateCheckTest, AsksOnceThenDownloadsEveryOutdatedList)
                   strQuestion, "progress 1..2 at 1", "progress 1..2 at 1", "progress 1..2 at 2",
                   "ok/cancel: Update Success\nClick Ok To Restart The Application",
                   "restart after quit", "close"}));
-    EXPECT_EQ(ResFile("SearchSettings.txt"), std::string("search list", 12)); // with its NUL
-    EXPECT_EQ(ResFile("News.txt"), std::string("news list", 10));
+    EXPECT_EQ(ResFile("SearchSettings.txt"), StoredList("search"));
+    EXPECT_EQ(ResFile("News.txt"), StoredList("news"));
     EXPECT_FALSE(std::filesystem::exists(Path("data/ORVANTA/res/MoviesSettings.txt")));
 
     // A first run with every list current (the lists record their versions when they are
@@ -143,14 +144,14 @@ TEST_F(UpdateCheckTest, HostileNamesWriteNothingOutsideTheResFolder)
                                       "..\\x.txt", "   ", "Good.txt\n", "Missing.txt"})
         strDescription += "<CATEGORY><VERSION>1.0</VERSION><NAME>" + strName + "</NAME></CATEGORY>";
     const CListServer server({{"UpdateSettings.txt", strDescription + "</U>"},
-                              {"Good.txt", "good"},
-                              {"../../../outside.txt", "evil"}});
+                              {"Good.txt", PublishedList("good")},
+                              {"../../../outside.txt", PublishedList("evil")}});
     UseServers(server.Url());
     Write("data/ORVANTA/res/Missing.txt", "old");
     const std::vector<std::string> log = Run(true);
     EXPECT_EQ(log[1], "progress 1..2 at 1"); // only the two plain names count
     EXPECT_FALSE(std::filesystem::exists(strOutside));
-    EXPECT_EQ(ResFile("Good.txt"), std::string("good", 5));
+    EXPECT_EQ(ResFile("Good.txt"), StoredList("good"));
     EXPECT_EQ(ResFile("Missing.txt"), "old"); // a failed download keeps the old list
 }
 

@@ -93,8 +93,8 @@ protected:
 TEST_F(UpdateDlgTest, FirstRunFetchesEveryListShowingProgressThenRestarts)
 {
     const CListServer server({{"UpdateSettings.txt", kDescription},
-                              {"SearchSettings.txt", "search"},
-                              {"News.txt", "news"}});
+                              {"SearchSettings.txt", PublishedList("search")},
+                              {"News.txt", PublishedList("news")}});
     UseServers(server.Url());
     CUpdateDlg dlg;
     dlg.m_bFirstRun = true;
@@ -103,7 +103,8 @@ TEST_F(UpdateDlgTest, FirstRunFetchesEveryListShowingProgressThenRestarts)
 
     EXPECT_EQ(m_ends, std::vector<std::string>{"restart now"});
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_EQ(ResFile("SearchSettings.txt") + ResFile("News.txt"), std::string("search\0news", 12));
+    EXPECT_EQ(ResFile("SearchSettings.txt") + ResFile("News.txt"),
+              StoredList("search") + StoredList("news"));
     EXPECT_FALSE(m_settings.IsCopySettings());
     EXPECT_EQ(dlg.windowTitle(), "Getting Lists");
     EXPECT_EQ(dlg.GetMessageControl().text(),
@@ -162,8 +163,8 @@ TEST_F(UpdateDlgTest, WithNothingToFetchOnlyOneMessageShows)
 TEST_F(UpdateDlgTest, OnRequestDownloadsAfterYesAndRestartsOnlyOnOk)
 {
     const CListServer server({{"UpdateSettings.txt", kDescription},
-                              {"SearchSettings.txt", "search"},
-                              {"News.txt", "news"}});
+                              {"SearchSettings.txt", PublishedList("search")},
+                              {"News.txt", PublishedList("news")}});
     UseServers(server.Url());
     for (const bool bCancel : {false, true})
     {
@@ -174,7 +175,7 @@ TEST_F(UpdateDlgTest, OnRequestDownloadsAfterYesAndRestartsOnlyOnOk)
         EXPECT_EQ(m_boxes,
                   (std::vector<std::string>{
                       kQuestion, "1: Update Success\nClick Ok To Restart The Application"}));
-        EXPECT_EQ(ResFile("News.txt"), std::string("news", 5));
+        EXPECT_EQ(ResFile("News.txt"), StoredList("news"));
         std::filesystem::remove(Path("data/ORVANTA/res/News.txt"));
     }
     EXPECT_EQ(m_ends, std::vector<std::string>{"restart after quit"}); // only after OK
