@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <sys/stat.h>
 #include <system_error>
@@ -21,6 +22,19 @@ constexpr long CONNECT_TIMEOUT_SECONDS = 30;
 // A transfer that receives less than one byte per second for this long is abandoned.
 constexpr long STALL_TIMEOUT_SECONDS = 60;
 constexpr long MAX_REDIRECTS = 10;
+
+// With ORVANTA_DOWNLOAD_SECONDS set to a positive number, every time limit of a download (the
+// overall one and the stall) is at most that many seconds: tests of misbehaving servers then
+// need not wait for the real limits.
+long CappedSeconds(long nSeconds)
+{
+    static const long s_nCap = []
+    {
+        const char* pszCap = std::getenv("ORVANTA_DOWNLOAD_SECONDS");
+        return pszCap != nullptr ? std::atol(pszCap) : 0L;
+    }();
+    return s_nCap > 0 ? std::min(nSeconds, s_nCap) : nSeconds;
+}
 
 // What the write callback needs while a transfer runs.
 struct CTransfer
@@ -128,9 +142,9 @@ bool CMyDownload::Work(Output output)
     curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(pCurl, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
     curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_TIME, STALL_TIMEOUT_SECONDS);
+    curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_TIME, CappedSeconds(STALL_TIMEOUT_SECONDS));
     // A server that trickles a byte now and then is cut off by the overall limit.
-    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, m_nMaxSeconds);
+    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, CappedSeconds(m_nMaxSeconds));
     curl_easy_setopt(pCurl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_uMaxBytes));
     // Redirects are followed, but never to anything but HTTP and HTTPS (no file:, no ftp:).
     curl_easy_setopt(pCurl, CURLOPT_FOLLOWLOCATION, 1L);

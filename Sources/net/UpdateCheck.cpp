@@ -65,7 +65,7 @@ EntryState ListEntryState(const CXmlNode* pEntry)
         const CXmlNode* pName = pEntry->FindChild("NAME");
         if (pName == nullptr)
             return EntryState::Skipped;
-        bRecorded = settings.GetFileVersion(pName->GetValue(), recorded);
+        bRecorded = settings.GetFileVersion(TrimmedName(pName->GetValue()), recorded);
     }
     else
         return EntryState::Current;

@@ -140,8 +140,9 @@ TEST_F(UpdateCheckTest, HostileNamesWriteNothingOutsideTheResFolder)
 {
     const std::string strOutside = Path("outside.txt");
     std::string strDescription = "<U>";
-    for (const std::string strName : {"../../../outside.txt", strOutside.c_str(), "sub/x.txt",
-                                      "..\\x.txt", "   ", "Good.txt\n", "Missing.txt"})
+    for (const std::string strName :
+         {"../../../outside.txt", strOutside.c_str(), "sub/x.txt", "..\\x.txt", "   ", "Good.txt\n",
+          "Missing.txt", "Update.exe", "tool.EXE", ".hidden", "tab\there.txt"})
         strDescription += "<CATEGORY><VERSION>1.0</VERSION><NAME>" + strName + "</NAME></CATEGORY>";
     const CListServer server({{"UpdateSettings.txt", strDescription + "</U>"},
                               {"Good.txt", PublishedList("good")},
@@ -153,6 +154,14 @@ TEST_F(UpdateCheckTest, HostileNamesWriteNothingOutsideTheResFolder)
     EXPECT_FALSE(std::filesystem::exists(strOutside));
     EXPECT_EQ(ResFile("Good.txt"), StoredList("good"));
     EXPECT_EQ(ResFile("Missing.txt"), "old"); // a failed download keeps the old list
+    EXPECT_FALSE(std::filesystem::exists(Path("data/ORVANTA/res/Update.exe")));
+
+    // With the plain names current, the refused ones raise no notice either.
+    m_settings.SetFileVersion("Good.txt", "1.0");
+    m_settings.SetFileVersion("Missing.txt", "1.0");
+    uint32_t uFlags = 0;
+    CMyString strAddress;
+    EXPECT_FALSE(CUpdateCheck::CheckForUpdates(uFlags, strAddress));
 }
 
 TEST_F(UpdateCheckTest, SilentCheckReportsNewerListsAndProgram)
