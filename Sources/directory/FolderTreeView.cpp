@@ -265,9 +265,7 @@ void CFolderTreeView::FindNext(CMyString& strText)
 
 int CFolderTreeView::QtKeyFromKeyCode(uint32_t uKey)
 {
-    // Qt's special keys all lie above the range of virtual-key codes.
-    if (uKey >= 0x01000000u)
-        return static_cast<int>(uKey);
+    // Keys come as virtual-key codes only: a character code such as "%" would read as an arrow.
     if ((uKey >= '0' && uKey <= '9') || (uKey >= 'A' && uKey <= 'Z'))
         return static_cast<int>(uKey);
     switch (uKey)
@@ -511,9 +509,12 @@ void CFolderTreeView::keyPressEvent(QKeyEvent* pEvent)
     const int nKey = pEvent->key();
     if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter)
     {
+        // Handled here alone: passed on, Enter would also activate the item.
         SendHint(HINT_PLAY);
+        pEvent->accept();
+        return;
     }
-    else if (nKey == Qt::Key_Left)
+    if (nKey == Qt::Key_Left)
     {
         if (QTreeWidgetItem* pItem = SelectedTreeItem())
             pItem->setExpanded(false);

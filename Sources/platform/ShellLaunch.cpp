@@ -1,5 +1,7 @@
 #include "platform/ShellLaunch.h"
 
+#include <string_view>
+
 #include <cerrno>
 #include <csignal>
 #include <spawn.h>
@@ -61,7 +63,33 @@ bool LaunchProgram(const CMyString& strProgram, const std::vector<CMyString>& ar
     return true;
 }
 
+CMyString BrowserAddress(const CMyString& strUrl)
+{
+    if (strUrl.IsEmpty())
+        return CMyString();
+    const std::string_view address(strUrl.GetBuffer());
+    const auto startsWith = [&address](std::string_view prefix)
+    {
+        return address.size() >= prefix.size() &&
+               IsEqualNoCaseAscii(address.substr(0, prefix.size()), prefix);
+    };
+    if (startsWith("http://") || startsWith("https://"))
+        return strUrl;
+    // A typed host name without a scheme is a web address; the desktop's opener would take it
+    // for a file name.
+    if (startsWith("www."))
+    {
+        CMyString strAddress("http://");
+        strAddress += strUrl;
+        return strAddress;
+    }
+    return CMyString();
+}
+
 bool OpenPage(const CMyString& strBrowser, const CMyString& strUrl)
 {
-    return LaunchProgram(strBrowser.IsEmpty() ? CMyString("xdg-open") : strBrowser, {strUrl});
+    const CMyString strAddress = BrowserAddress(strUrl);
+    if (strAddress.IsEmpty())
+        return false;
+    return LaunchProgram(strBrowser.IsEmpty() ? CMyString("xdg-open") : strBrowser, {strAddress});
 }

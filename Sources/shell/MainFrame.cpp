@@ -496,8 +496,15 @@ void CMainFrame::keyPressEvent(QKeyEvent* pEvent)
         QWidget::keyPressEvent(pEvent);
         return;
     }
+    // The tree takes keys as virtual-key codes, as the player view sends them.
+    const uint32_t uKey = CTelvaneView::VirtualKeyFromQtKey(pEvent->key());
+    if (uKey == 0)
+    {
+        QWidget::keyPressEvent(pEvent);
+        return;
+    }
     m_pTreeView->setFocus();
-    m_pTreeView->HandleKey(static_cast<uint32_t>(pEvent->key()));
+    m_pTreeView->HandleKey(uKey);
     pEvent->accept();
 }
 

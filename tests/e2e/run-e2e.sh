@@ -421,6 +421,20 @@ web_search=$(cat "$work/browser-arguments")
     fail "the web search went to: $web_search"
 rm "$work/browser-arguments"
 pass "typed Cyrillic text goes to the web search as $web_search"
+
+# A typed address in mixed case with punctuation: no station has it, and the offered web search
+# opens it as an http address.
+click 130 15
+xdotool key ctrl+a
+xdotool type --delay 40 "www.Example.org/a?b=C"
+xdotool key Return
+wait_for 10 box_id >/dev/null || fail "no offer for the typed address"
+xdotool windowactivate --sync "$(box_id)" key Return
+wait_for 10 test -f "$work/browser-arguments" || fail "the typed address opened no browser"
+[[ "$(cat "$work/browser-arguments")" == "http://www.Example.org/a?b=C" ]] ||
+    fail "the typed address went to: $(cat "$work/browser-arguments")"
+rm "$work/browser-arguments"
+pass "a typed address opens as http://www.Example.org/a?b=C"
 else
     find_window
 fi

@@ -60,3 +60,24 @@ TEST_F(ShellLaunch, OpenPageGivesTheUrlAsOneArgumentToTheBrowserOrXdgOpen)
     ASSERT_TRUE(WaitForFile("out"));
     EXPECT_EQ(Read("out"), "1|http://127.0.0.1/page");
 }
+
+TEST_F(ShellLaunch, OnlyWebAddressesReachTheBrowser)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"https://example.org/x?y", "https://example.org/x?y"},
+        {"HTTP://Example.org", "HTTP://Example.org"},
+        {"www.Example.org/a?b=C", "http://www.Example.org/a?b=C"},
+        {"file:///etc/passwd", ""},
+        {"/usr/bin/xterm", ""},
+        {"--remote-debugging-port=9222", ""},
+        {"javascript:alert(1)", ""},
+        {"ftp://example.org/", ""},
+        {"", ""}};
+    for (const auto& [pszUrl, pszAddress] : cases)
+    {
+        const CMyString strAddress = BrowserAddress(pszUrl);
+        EXPECT_EQ(std::string(strAddress.IsEmpty() ? "" : strAddress.GetBuffer()), pszAddress)
+            << pszUrl;
+    }
+    EXPECT_FALSE(OpenPage("", "file:///etc/passwd"));
+}

@@ -269,7 +269,12 @@ TEST_F(MainFrameTest, TreeSearchSelectionKeysAndVolumeLevelsReachTheirParts)
         PumpEventsUntil([&] { return Str(pView->GetStation().m_strUrl) == "http://cnn/"; }));
     EXPECT_EQ(Str(pView->GetStation().m_strPath), "World/CNN");
 
-    // A key that reaches the frame is the tree's: Up moves its selection back to BBC.
+    // A key that reaches the frame is the tree's: "&" (whose character code is that of the
+    // Up arrow among virtual keys) is no arrow, and Up moves its selection back to BBC.
+    QKeyEvent keyAmpersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::NoModifier, "&");
+    QApplication::sendEvent(&frame, &keyAmpersand);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Str(pView->GetStation().m_strUrl), "http://cnn/");
     QKeyEvent keyUp(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
     QApplication::sendEvent(&frame, &keyUp);
     ASSERT_TRUE(
