@@ -10,6 +10,7 @@
 #include "platform/ShellLaunch.h"
 #include "platform/Trace.h"
 #include "platform/WindowMessage.h"
+#include "shell/MediaPlayerRemote.h"
 #include "shell/MyDlgBar.h"
 #include "shell/TelvaneDoc.h"
 #include "shell/TelvaneView.h"
@@ -292,6 +293,9 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     OnSize(width(), height());
     // The views' initial update: the tree loads the directory and reports code 1040.
     m_pTreeView->OnInitialUpdate();
+
+    // The desktop's media keys and media panel drive the player through the session bus.
+    (new CMediaPlayerRemote(this))->Register();
     return true;
 }
 
