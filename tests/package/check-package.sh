@@ -5,7 +5,7 @@
 #
 # - the package's name, version, architecture and section;
 # - its dependencies: those dpkg-shlibdeps found for the libraries the programs link (Qt with its
-#   web engine and D-Bus, libmpv, libcurl) and the web engine's helper process named by hand;
+#   web engine and its helper process, D-Bus, libmpv, libcurl), and apt-get's simulated install;
 # - its files: the programs in /usr/bin, the skin, the search picture and the first lists in
 #   /usr/share/orvanta/res, the desktop entry and the icon in every size;
 # - the desktop entry passes desktop-file-validate, names the program, the icon, "Internet TV"
@@ -19,7 +19,7 @@ if [[ $# -ne 1 ]]; then
     exit 2
 fi
 build=$(realpath "$1")
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate file; do
+for tool in cpack dpkg-deb dpkg-shlibdeps apt-get desktop-file-validate file; do
     command -v "$tool" >/dev/null || { echo "package: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 
@@ -57,6 +57,10 @@ for library in libqt6webenginecore6 libqt6webenginewidgets6 libqt6dbus6 libqt6wi
         fail "Depends lacks $library: $depends"
 done
 [[ "$(field Recommends)" == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland"
+# apt would install it here: every dependency can be had (a simulation changes nothing).
+apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
+    { cat "$work/apt.log" >&2; fail "apt-get cannot install the package"; }
+grep -q '^Inst orvanta ' "$work/apt.log" || { cat "$work/apt.log" >&2; fail "apt-get would not install it"; }
 pass "Depends: $depends"
 
 dpkg-deb -x "$deb" "$work/root"
