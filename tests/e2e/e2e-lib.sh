@@ -1,11 +1,12 @@
-# Shared by the desktop whole-program tests (run-mpris-e2e.sh, run-wayland-e2e.sh); sourced, not
-# run. They test the program as a user installs it: `cmake --install` of the build folder into a
-# scratch prefix, with no "Install Path" recorded, so the installed program finds its tree beside
-# itself. The list server serves the demo lists published for its port, which also become the
-# first lists of the installed tree, as a packager's own lists would.
+# Shared by the whole-program tests; sourced, not run. run-e2e.sh uses its helpers (scratch
+# folder and clean-up, the test's own processes, checks, channels). run-mpris-e2e.sh and
+# run-wayland-e2e.sh test the program as a user installs it: `cmake --install` of the build
+# folder into a scratch prefix, with no "Install Path" recorded, so the installed program finds
+# its tree beside itself. Their list server serves the demo lists published for its port, which
+# also become the first lists of the installed tree, as a packager's own lists would.
 #
-# The sourcing script sets `build` (the build folder) and `root` (the source tree) and calls, in
-# order: e2e_begin, e2e_home, e2e_install, e2e_list_server, e2e_channel..., e2e_first_run.
+# Those two set `build` (the build folder) and `root` (the source tree) and call, in order:
+# e2e_begin, e2e_home, e2e_install, e2e_installed_list_server, e2e_channel..., e2e_first_run.
 
 work=
 failed=1
@@ -105,21 +106,28 @@ e2e_install()
     pass "installed into $prefix"
 }
 
-# The installed list server on a free port of 127.0.0.1 with the demo lists published for that
-# port; the installed first lists are replaced by the same lists.
+# e2e_list_server LISTSERVER LISTS_TOOL: the list server on a free port of 127.0.0.1 serving
+# the demo lists published for that port, and the demo pages and pictures.
 e2e_list_server()
 {
     site="$work/site"
     mkdir -p "$site"
-    "$prefix/bin/orvanta-listserver" --port 0 "$site" >"$work/server.out" 2>"$work/server.log" &
+    "$1" --port 0 "$site" >"$work/server.out" 2>"$work/server.log" &
     server_pid=$!
     wait_for 10 grep -q '^Serving' "$work/server.out" || fail "the list server did not start"
     port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)\/.*/\1/p' "$work/server.out")
     url="http://127.0.0.1:$port/"
     cp -R "$root/demo/lists" "$work/lists"
     sed -i "s|127\.0\.0\.1:8719|127.0.0.1:$port|g" "$work/lists"/*.txt
-    "$prefix/bin/orvanta-lists" publish "$work/lists" "$site" >/dev/null
+    "$2" publish "$work/lists" "$site" >/dev/null
     cp -R "$root/demo/site/." "$site/"
+}
+
+# The installed list server with the lists published for it; they also replace the installed
+# first lists.
+e2e_installed_list_server()
+{
+    e2e_list_server "$prefix/bin/orvanta-listserver" "$prefix/bin/orvanta-lists"
     local list
     for list in "$site"/*.txt; do
         [[ "$(basename "$list")" == UpdateSettings.txt ]] || cp "$list" "$tree/res/"

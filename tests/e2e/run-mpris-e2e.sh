@@ -41,7 +41,7 @@ source "$root/tests/e2e/e2e-lib.sh"
 e2e_begin mpris
 e2e_home
 e2e_install
-e2e_list_server
+e2e_installed_list_server
 e2e_channel pattern "testsrc2=size=640x360:rate=25" 30
 pass "list server at $url"
 

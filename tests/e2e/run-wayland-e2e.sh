@@ -32,7 +32,7 @@ e2e_begin wayland
 e2e_home
 unset DISPLAY
 e2e_install
-e2e_list_server
+e2e_installed_list_server
 e2e_channel pattern "testsrc2=size=640x360:rate=25" 30
 pass "list server at $url"
 
