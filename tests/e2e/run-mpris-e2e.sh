@@ -15,13 +15,14 @@
 # 6. Setting Volume moves the slider's level and stores it as the slider does; a level above the
 #    top is the top. The changes were announced with PropertiesChanged.
 # 7. Raise brings the minimised window back; the Close button ends the program and its name.
+# 8. The installed desktop entry, launched as a menu launches it (gio launch), starts it again.
 set -euo pipefail
 
 if [[ $# -ne 2 ]]; then
     echo "usage: $0 BUILD_DIR SOURCE_DIR" >&2
     exit 2
 fi
-for tool in xvfb-run dbus-run-session gdbus openbox xdotool xprop ffmpeg import; do
+for tool in xvfb-run dbus-run-session gdbus gio openbox xdotool xprop ffmpeg import; do
     command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 # The checks run on a display and a session bus of their own.
@@ -162,6 +163,18 @@ gone() { [[ -z "$(our_programs)" ]]; }
 wait_for 20 gone || fail "the Close button did not end the program"
 name_owned && fail "$service is still owned after the program ended"
 pass "the Close button ends the program and frees its name"
+
+# --- 8. Started from the desktop entry, as the application menu starts it -----------------------
+PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/orvanta.desktop" \
+    >>"$work/orvanta.log" 2>&1 || fail "gio launch refused the desktop entry"
+wait_for 60 name_owned || fail "the desktop entry did not start the program"
+wait_for 30 window_shown || fail "the program started from its desktop entry shows no window"
+id=$(window_id)
+xdotool windowactivate --sync "$id"
+eval "$(xdotool getwindowgeometry --shell "$id")"
+xdotool mousemove --sync $((X + 984)) $((Y + 16)) click 1
+wait_for 20 gone || fail "the Close button did not end the program started from the menu"
+pass "the desktop entry starts the program"
 
 failed=0
 echo "e2e: all checks passed"
