@@ -19,6 +19,12 @@ packages=(
     openbox xdotool x11-utils x11-xserver-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+    # media keys over the session bus, and their test's private bus and client
+    dbus libglib2.0-bin
+    # the Wayland platform and the whole-program test under a headless compositor
+    qt6-wayland weston libgl1-mesa-dri libegl-mesa0
+    # the Debian package and its check
+    dpkg-dev file desktop-file-utils
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "platform/ShellLaunch.h"
 #include "platform/Trace.h"
 #include "platform/WindowMessage.h"
+#include "shell/MediaPlayerRemote.h"
 #include "shell/MyDlgBar.h"
 #include "shell/TelvaneDoc.h"
 #include "shell/TelvaneView.h"
@@ -23,6 +24,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -80,6 +82,16 @@ constexpr const char* REPLACE_PRESET =
 constexpr const char* PRESET_DONE = "The Station Was Pre-Set Successfully";
 constexpr const char* PRESET_EMPTY = "This Button Is Not Pre-Set Yet.\nSelect A Station From The "
                                      "List\nAnd Then Click The Upper Button.";
+
+// The application icon in every size that is built into the program (packaging/icons).
+QIcon ApplicationIcon()
+{
+    QIcon icon;
+    for (const int nSize : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/orvanta/icons/orvanta-%1.png").arg(nSize),
+                     QSize(nSize, nSize));
+    return icon;
+}
 } // namespace
 
 uint32_t CMainFrame::MessageForMainFrame()
@@ -156,7 +168,10 @@ void CMainFrame::RunStartup(const CStartupHooks& hooks)
         // current ones. The update dialog ends the process (restart or quit), and this frame
         // never makes its window.
         m_bFirstRun = 1;
-        const CMyString strInstallPath = settings.GetInstallPath();
+        // Without a recorded install path, the tree found beside the program (g_strPath).
+        CMyString strInstallPath = settings.GetInstallPath();
+        if (strInstallPath.IsEmpty())
+            strInstallPath = g_strPath;
         const CMyString strResFolder = settings.GetResFolder();
         if (!strInstallPath.IsEmpty() && !strResFolder.IsEmpty())
         {
@@ -219,6 +234,9 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
                                         : QRect(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT);
     }
     setGeometry(ComputeWindowRect(rcWorkArea, false));
+    // The application icon, and the desktop entry the window belongs to (Wayland's app id).
+    setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvanta"));
 
     if (g_strPath.IsEmpty())
     {
@@ -274,6 +292,9 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     OnSize(width(), height());
     // The views' initial update: the tree loads the directory and reports code 1040.
     m_pTreeView->OnInitialUpdate();
+
+    // The desktop's media keys and media panel drive the player through the session bus.
+    (new CMediaPlayerRemote(this))->Register();
     return true;
 }
 

@@ -61,16 +61,25 @@ int SetInstallPath(const char* pszFolder)
     return 0;
 }
 
-// With no "Install Path" recorded (a program run straight from its build folder), the install
-// path is the nearest folder holding res/Skin among the executable's folder and the two above
-// it: the program is built into build/Sources/ inside the source tree, whose res/ is the
-// original of the installed tree. When the setting exists, g_strPath stays empty so that the
-// skin fills it from the setting as usual.
+// With no "Install Path" recorded, the install path is found from the executable's folder:
+// first the installed layout (bin/orvanta beside share/orvanta/res, ORVANTA_TREE_FROM_PROGRAM),
+// then, for a program run straight from its build folder, the nearest folder holding res/Skin
+// among the executable's folder and the two above it: the program is built into build/Sources/
+// inside the source tree, whose res/ is the original of the installed tree. When the setting
+// exists, g_strPath stays empty so that the skin fills it from the setting as usual.
 void FindInstallPathBesideProgram()
 {
     if (!Settings().GetInstallPath().IsEmpty())
         return;
     QDir folder(QCoreApplication::applicationDirPath());
+    const QString strInstalled =
+        QDir::cleanPath(folder.filePath(QStringLiteral(ORVANTA_TREE_FROM_PROGRAM)));
+    if (QFileInfo(strInstalled + QStringLiteral("/res/Skin")).isDir())
+    {
+        g_strPath = CMyString(strInstalled.toUtf8().constData());
+        Trace("No install path recorded; using %s", g_strPath.GetBuffer());
+        return;
+    }
     for (int nLevel = 0; nLevel < kInstallPathLevels; ++nLevel)
     {
         if (QFileInfo(folder.filePath(QStringLiteral("res/Skin"))).isDir())

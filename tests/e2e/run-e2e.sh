@@ -56,55 +56,10 @@ if [[ -z "${ORVANTA_E2E_DISPLAY:-}" ]]; then
     exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" "$@"
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-e2e.XXXXXX")
-failed=1
-server_pid=
-wm_pid=
-
-# Processes of this test only: those carrying its tag in their environment.
-our_programs()
-{
-    local environ pid
-    for environ in /proc/[0-9]*/environ; do
-        pid=${environ#/proc/}
-        pid=${pid%/environ}
-        [[ "$(readlink "/proc/$pid/exe" 2>/dev/null)" == "$program" ]] || continue
-        tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "ORVANTA_E2E_TAG=$work" && echo "$pid"
-    done
-    return 0
-}
-
-cleanup()
-{
-    local pid
-    for pid in $(our_programs); do
-        kill "$pid" 2>/dev/null || true
-    done
-    [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true
-    [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
-    sleep 0.5
-    for pid in $(our_programs); do
-        kill -9 "$pid" 2>/dev/null || true
-    done
-    if [[ $failed -eq 0 && -z "${ORVANTA_E2E_KEEP:-}" ]]; then
-        rm -rf "$work"
-    else
-        echo "e2e: scratch folder kept: $work"
-    fi
-}
-trap cleanup EXIT
-
-fail()
-{
-    echo "FAILED: $*" >&2
-    import -window root "$work/failure.png" 2>/dev/null || true
-    echo "--- program log (last 40 lines) ---" >&2
-    tail -n 40 "$work/orvanta.log" >&2 2>/dev/null || true
-    echo "--- list server log (last 20 lines) ---" >&2
-    tail -n 20 "$work/server.log" >&2 2>/dev/null || true
-    exit 1
-}
-pass() { echo "ok: $*"; }
+# shellcheck source=e2e-lib.sh
+source "$root/tests/e2e/e2e-lib.sh"
+e2e_begin e2e
+e2e_on_failure() { import -window root "$work/failure.png" 2>/dev/null || true; }
 # Whether this run checks the whole window, or only the update path.
 full_run() { [[ "${ORVANTA_E2E_ONLY:-}" != update ]]; }
 # Every process of the program that traced its start and has ended traced an end with code 0.
@@ -118,20 +73,9 @@ processes_ended_cleanly()
     [[ -z "$bad" ]] || fail "processes ended by a signal or a non-zero code:$bad"
 }
 
-# wait_for SECONDS COMMAND...: retries the command every 0.2 s until it succeeds.
-wait_for()
-{
-    local limit=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [[ $SECONDS -lt $limit ]] || return 1
-        sleep 0.2
-    done
-}
-
 # The window manager of the display, as on a desktop.
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+helper_pids+=($!)
 wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     fail "openbox did not start"
 # The Cyrillic letters the test types, on spare keys of the keyboard map. Without them xdotool
@@ -191,7 +135,6 @@ setting()
         inside && index($0, ENVIRON["name"] "=") == 1 { print substr($0, length(ENVIRON["name"]) + 2) }
     ' "$XDG_CONFIG_HOME/ORVANTA/settings.ini"
 }
-requests() { grep -c "GET /$1" "$work/server.log" || true; }
 # at_least COUNT FILE: the list server was asked for the file at least COUNT times.
 at_least() { [[ "$(requests "$2")" -ge "$1" ]]; }
 # The program's message box: its dialog window (untitled, so found by its class and type).
@@ -257,31 +200,11 @@ EOF
 chmod +x "$work/bin/stand-in-browser" "$work/bin/xdg-settings" "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH"
 
-# The list server on a free port, then the demo lists published for that port.
-site="$work/site"
-mkdir -p "$site"
-"$listserver" --port 0 "$site" >"$work/server.out" 2>"$work/server.log" &
-server_pid=$!
-wait_for 10 grep -q '^Serving' "$work/server.out" || fail "the list server did not start"
-port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)\/.*/\1/p' "$work/server.out")
-url="http://127.0.0.1:$port/"
-cp -R "$root/demo/lists" "$work/lists"
-sed -i "s|127\.0\.0\.1:8719|127.0.0.1:$port|g" "$work/lists"/*.txt
-"$lists_tool" publish "$work/lists" "$site" >/dev/null
-cp -R "$root/demo/site/." "$site/"
-# channel NAME SOURCE SECONDS: one demo channel as HLS. The test pattern moves in every frame and
-# carries the first checks; the Mandelbrot channel is the one after it in the tree.
-channel()
-{
-    mkdir -p "$site/channels/$1"
-    ffmpeg -nostdin -hide_banner -loglevel error -y \
-        -f lavfi -i "$2" -f lavfi -i "sine=frequency=660:sample_rate=48000" \
-        -t "$3" -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 50 -c:a aac -ac 2 \
-        -f hls -hls_time 2 -hls_playlist_type vod \
-        -hls_segment_filename "$site/channels/$1/seg%03d.ts" "$site/channels/$1/index.m3u8"
-}
-channel pattern "testsrc2=size=640x360:rate=25" 60
-channel fractal "testsrc2=size=320x180:rate=25" 60
+e2e_list_server "$listserver" "$lists_tool"
+# The test pattern moves in every frame and carries the first checks; the Mandelbrot channel is
+# the one after it in the tree.
+e2e_channel pattern "testsrc2=size=640x360:rate=25" 60
+e2e_channel fractal "testsrc2=size=320x180:rate=25" 60
 pass "list server at $url with the demo lists"
 
 # The install tree as an installer leaves it: the skin and the first lists.

@@ -193,6 +193,10 @@ TEST_F(MainFrameTest, WindowFollowsTheSizeRuleAndPlacesItsParts)
     EXPECT_TRUE(frame.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_FALSE(frame.isVisible()) << "the application shows the frame";
 
+    // The application icon in the sizes an install puts into the icon theme.
+    EXPECT_EQ(frame.windowIcon().availableSizes().size(), 8);
+    EXPECT_EQ(frame.windowIcon().availableSizes().value(7), QSize(256, 256));
+
     frame.show();
     ASSERT_NE(frame.GetSplitter(), nullptr);
     EXPECT_EQ(frame.GetSplitter()->widget(0), frame.GetTreeView());
@@ -603,6 +607,30 @@ TEST_F(MainFrameStartup, PendingInstallHandsOverToTheUpdaterOnlyWhenItIsThere)
     EXPECT_EQ(frame.GetSplash(), nullptr);
     EXPECT_EQ(m_nDialogRuns, 0);
     EXPECT_TRUE(PumpEventsUntil([&] { return std::filesystem::exists(strMarker); }, 10));
+}
+
+TEST_F(MainFrameStartup, FirstRunCopiesTheRecordedTreeOrElseTheOneBesideTheProgram)
+{
+    Write("recorded/res/Recorded.txt", "1");
+    Write("beside/res/Beside.txt", "1");
+    const CMyString strSaved = g_strPath;
+    g_strPath = CMyString(Path("beside").c_str());
+
+    Store("Copy Settings", "TRUE");
+    {
+        CMainFrame frame(Hooks());
+        EXPECT_TRUE(frame.IsFirstRun());
+    }
+    EXPECT_TRUE(std::filesystem::exists(Path("data/ORVANTA/res/Beside.txt")));
+
+    Store("Copy Settings", "TRUE");
+    Store("Install Path", Path("recorded").c_str());
+    {
+        CMainFrame frame(Hooks());
+    }
+    EXPECT_TRUE(std::filesystem::exists(Path("data/ORVANTA/res/Recorded.txt")));
+    EXPECT_EQ(m_nDialogRuns, 2);
+    g_strPath = strSaved;
 }
 
 } // namespace
