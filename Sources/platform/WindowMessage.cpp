@@ -100,6 +100,12 @@ struct CSendQueue
     std::recursive_mutex m_mutex;
     std::condition_variable_any m_cvDone;
     std::deque<CSendRequest*> m_pending;
+    // The application that workers hand their sends to; null before it is known and from the
+    // moment its destruction begins, so that no worker posts to an application that is going.
+    QCoreApplication* m_pApplication = nullptr;
+    // Set while an application is destroyed and after: workers then never take the instance
+    // that may still be visible; its own thread learns a new one.
+    bool m_bApplicationGone = false;
 };
 
 // Never destroyed: a worker may still be waiting on it while the program exits.
@@ -115,6 +121,36 @@ void Answer(CSendQueue& queue, CSendRequest* pRequest, intptr_t nResult, bool bD
     pRequest->m_bDelivered = bDelivered;
     pRequest->m_bDone = true;
     queue.m_cvDone.notify_all();
+}
+
+// Called first thing while the application is destroyed: later sends find no application, and
+// those waiting are answered as not delivered.
+void ForgetApplication()
+{
+    CSendQueue& queue = SendQueue();
+    std::lock_guard<std::recursive_mutex> lock(queue.m_mutex);
+    queue.m_pApplication = nullptr;
+    queue.m_bApplicationGone = true;
+    for (CSendRequest* pRequest : queue.m_pending)
+        Answer(queue, pRequest, 0, false);
+    queue.m_pending.clear();
+}
+
+// The application that workers hand sends to, learnt on first use (on its own thread, or by a
+// worker as long as no application has gone yet) and forgotten when it goes. Null when there is
+// none. Called with the queue's lock held.
+QCoreApplication* WatchedApplication(CSendQueue& queue, bool bOnItsThread)
+{
+    if (queue.m_pApplication != nullptr || (queue.m_bApplicationGone && !bOnItsThread))
+        return queue.m_pApplication;
+    QCoreApplication* pApplication = QCoreApplication::instance();
+    if (pApplication != nullptr)
+    {
+        queue.m_pApplication = pApplication;
+        queue.m_bApplicationGone = false;
+        qAddPostRoutine(ForgetApplication);
+    }
+    return queue.m_pApplication;
 }
 
 // On the application's thread: delivers every waiting send. A handler runs without the lock:
@@ -168,12 +204,20 @@ private:
 
 // On a worker thread: queues the send, wakes the application's thread and waits until the
 // message has been delivered there.
-intptr_t SendFromWorker(QCoreApplication* pApplication, const QPointer<QObject>& pReceiver,
-                        uint32_t uMessage, uintptr_t wParam, intptr_t lParam, bool& bDelivered)
+intptr_t SendFromWorker(const QPointer<QObject>& pReceiver, uint32_t uMessage, uintptr_t wParam,
+                        intptr_t lParam, bool& bDelivered)
 {
     CSendQueue& queue = SendQueue();
     CSendRequest request{pReceiver, uMessage, wParam, lParam};
     std::unique_lock<std::recursive_mutex> lock(queue.m_mutex);
+    // Under the lock, which the application's destruction takes first: the application is
+    // either still whole here or already forgotten.
+    QCoreApplication* pApplication = WatchedApplication(queue, false);
+    if (pApplication == nullptr)
+    {
+        bDelivered = false;
+        return 0;
+    }
     queue.m_pending.push_back(&request);
     // Posted under the lock, so that the application's thread, which takes the lock before
     // anything else, sees the wake-up complete.
@@ -183,12 +227,27 @@ intptr_t SendFromWorker(QCoreApplication* pApplication, const QPointer<QObject>&
     return request.m_nResult;
 }
 
+// On the application's thread: makes sure the workers know the application (see
+// WatchedApplication), and answers true. On any other thread, or without an application, false.
+bool WatchApplicationFromItsThread()
+{
+    QCoreApplication* pApplication = QCoreApplication::instance();
+    if (pApplication == nullptr || pApplication->thread() != QThread::currentThread())
+        return false;
+    CSendQueue& queue = SendQueue();
+    std::lock_guard<std::recursive_mutex> lock(queue.m_mutex);
+    WatchedApplication(queue, true);
+    return true;
+}
+
 } // namespace
 
 uint32_t RegisterWindowMessage(const char* pszName)
 {
     if (pszName == nullptr)
         return 0;
+    // Receivers register their messages on the application's thread before any worker sends.
+    WatchApplicationFromItsThread();
     CMessageRegistry& registry = Registry();
     std::lock_guard<std::mutex> lock(registry.m_mutex);
     auto it = registry.m_mapNumbers.find(pszName);
@@ -241,14 +300,10 @@ intptr_t SendWindowMessage(const QPointer<QObject>& pReceiver, uint32_t uMessage
 {
     bool bDelivered = false;
     intptr_t nResult = 0;
-    QCoreApplication* pApplication = QCoreApplication::instance();
-    if (pApplication != nullptr)
-    {
-        if (pApplication->thread() == QThread::currentThread())
-            nResult = Deliver(pReceiver, uMessage, wParam, lParam, bDelivered);
-        else
-            nResult = SendFromWorker(pApplication, pReceiver, uMessage, wParam, lParam, bDelivered);
-    }
+    if (WatchApplicationFromItsThread())
+        nResult = Deliver(pReceiver, uMessage, wParam, lParam, bDelivered);
+    else
+        nResult = SendFromWorker(pReceiver, uMessage, wParam, lParam, bDelivered);
     if (pbDelivered != nullptr)
         *pbDelivered = bDelivered;
     return nResult;

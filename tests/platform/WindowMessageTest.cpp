@@ -3,10 +3,13 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <future>
 #include <set>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -164,4 +167,54 @@ TEST_F(WindowMessage, ManyWorkersSendingAtOnceEachGetTheirAnswersOnTheMainThread
     EXPECT_EQ(nWrongAnswers, 0);
     EXPECT_EQ(receiver.m_calls.size(), seen.size() * 40u);
     EXPECT_EQ(receiver.m_uOffMainThread, 0u);
+}
+
+// Workers that go on sending while the application is destroyed find it gone and end; none
+// touches the application that is going. In a child process, which owns its application.
+TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
+{
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0)
+    {
+        int nArgc = 1;
+        char szName[] = "orvanta-shutdown-test";
+        char* apszArgv[] = {szName, nullptr};
+        auto* pApplication = new QCoreApplication(nArgc, apszArgv);
+        const uint32_t uMessage = RegisterWindowMessage("Orvanta_SHUTDOWN_TEST");
+        QObject receiver;
+        const QPointer<QObject> pReceiver(&receiver);
+        std::atomic<bool> bStop{false};
+        std::atomic<int> nUndelivered{0};
+        std::vector<std::thread> workers;
+        for (int i = 0; i < 4; ++i)
+            workers.emplace_back(
+                [&]
+                {
+                    while (!bStop)
+                    {
+                        bool bDelivered = true;
+                        SendWindowMessage(pReceiver, uMessage, 1, 2, &bDelivered);
+                        nUndelivered += bDelivered ? 0 : 1;
+                    }
+                });
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        delete pApplication;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        bStop = true;
+        for (std::thread& worker : workers)
+            worker.join();
+        _exit(nUndelivered > 0 ? 0 : 2);
+    }
+    int nStatus = 0;
+    for (int i = 0; i < 300 && waitpid(pid, &nStatus, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (waitpid(pid, &nStatus, WNOHANG) == 0)
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, &nStatus, 0);
+        FAIL() << "the workers hung after the application went";
+    }
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "status " << nStatus;
 }
