@@ -4,6 +4,7 @@
 
 #include "config/FileHandler.h"
 #include "config/ServerList.h"
+#include "config/Settings.h"
 #include "net/UpdateCheck.h"
 
 #include "DirectoryCommands.h"
@@ -211,8 +212,9 @@ int RunUnscramble(char** ppArguments, int nArguments)
 }
 
 // Reads the server list of a res folder the way the program does; false (after saying why) when
-// it cannot be read or is no server list.
-bool ReadServerList(const char* pszResFolder, CArrayString& arrServers)
+// it cannot be read or is no server list. With bRecordVersion, the list's version is recorded
+// as the program's reader records it, so that the list does not count as outdated.
+bool ReadServerList(const char* pszResFolder, CArrayString& arrServers, bool bRecordVersion = false)
 {
     CMyString strPath(pszResFolder);
     strPath.AppendPath(SERVER_SETTINGS_FILE);
@@ -223,12 +225,15 @@ bool ReadServerList(const char* pszResFolder, CArrayString& arrServers)
         return false;
     }
     CMyString strVersion;
-    if (!ParseServerList(strText, arrServers, strVersion))
+    bool bHasVersion = false;
+    if (!ParseServerList(strText, arrServers, strVersion, &bHasVersion))
     {
         Fail(std::string(strPath.GetBuffer()) +
              " is not a server list (damaged, or scrambled with another key)");
         return false;
     }
+    if (bRecordVersion && bHasVersion)
+        Settings().SetServerSettingsVersion(strVersion);
     return true;
 }
 
@@ -258,7 +263,7 @@ int RunServers(char** ppArguments)
 int RunCheckUpdates(char** ppArguments)
 {
     CArrayString arrServers;
-    if (!ReadServerList(ppArguments[0], arrServers))
+    if (!ReadServerList(ppArguments[0], arrServers, true))
         return EXIT_FAILED;
     uint32_t uFlags = 0;
     CMyString strProgramAddress;

@@ -164,11 +164,11 @@ bool CStationDirectory::IsPlainFileName(const CMyString& strFileName)
 
 void CStationDirectory::FindServer()
 {
-    if (!m_strServerUrl.IsEmpty())
+    if (m_bServerChosen)
         return;
     CArrayString arrServers;
     Settings().GetServers(arrServers);
-    m_strServerUrl = SelectServer(arrServers, UPDATE_SETTINGS_FILE);
+    SetServerUrl(SelectServer(arrServers, UPDATE_SETTINGS_FILE));
 }
 
 bool CStationDirectory::LoadMoviesSettings(const CMyString& strResFolder)

@@ -137,10 +137,16 @@ public:
     // directory's own that ignores the reports.
     void SetIconReceiver(QObject* pReceiver) { m_pIconReceiver = pReceiver; }
 
-    // Chooses the server URL (when there is none yet): the first server of the server list that
-    // answers a connection check on UPDATE_SETTINGS_FILE.
+    // Chooses the server URL once (unless SetServerUrl gave it): the first server of the server
+    // list that answers a connection check on UPDATE_SETTINGS_FILE.
     void FindServer();
-    void SetServerUrl(const CMyString& strServerUrl) { m_strServerUrl = strServerUrl; }
+    // The server chosen by a walk made elsewhere (empty: none answered); FindServer then walks
+    // no more.
+    void SetServerUrl(const CMyString& strServerUrl)
+    {
+        m_strServerUrl = strServerUrl;
+        m_bServerChosen = true;
+    }
     CMyString GetServerUrl() const { return m_strServerUrl; }
 
     // Reads the movies settings file of the res folder and every category file it names into
@@ -176,6 +182,7 @@ private:
     CArrayPtr m_arrItems{500};
     uint32_t m_uItemCount = 0;
     CMyString m_strServerUrl;
+    bool m_bServerChosen = false;
     int32_t m_nStationImage = -1;
     int32_t m_nFolderImage = -1;
     bool m_bRecordVersions = true;

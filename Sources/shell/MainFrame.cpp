@@ -411,6 +411,9 @@ bool CMainFrame::OnCreateClient(CTelvaneDoc* pDocument)
     // Placed before the panes go in, so that the tree's column starts at its ideal width.
     m_wndSplitter->setGeometry(ComputeLayout(width(), height(), m_rcMargins).rcSplitter);
     auto* pTreeView = new CFolderTreeView();
+    // The tree's icons come from the same server: one walk of the server list per start, also
+    // when no server answered.
+    pTreeView->GetDirectory().SetServerUrl(m_strServerUrl);
     auto* pPlayerView = new CTelvaneView();
     m_wndSplitter->addWidget(pTreeView);
     m_wndSplitter->addWidget(pPlayerView);

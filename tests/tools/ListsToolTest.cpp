@@ -82,9 +82,9 @@ TEST_F(ListsToolTest, ServersAndCheckUpdatesGoPastServersThatDoNotAnswer)
     const std::string strList = "<LIST><VERSION>1.2</VERSION><URL>" + strClosed +
                                 "</URL><URL></URL><url>" + server.Url() + "</url></LIST>";
     Write("res/ServerSettings.txt", CFileHandler::Scramble(strList));
-    // The versions the user's settings record, in the scratch home.
-    Write("config/ORVANTA/settings.ini",
-          "[SOFTWARE\\ORVANTA]\nVersion=1.18\nServer Settings=1.0\n");
+    // The program's version in the user's settings, in the scratch home; the server list's own
+    // version (1.2) is recorded when it is read, as the program does, so it is not outdated.
+    Write("config/ORVANTA/settings.ini", "[SOFTWARE\\ORVANTA]\nVersion=1.18\n");
 
     ASSERT_EQ(Run({"servers", Path("res")}), 0) << m_strErr;
     EXPECT_EQ(m_strOut, strClosed + "\n" + server.Url() + "\n" + strClosed + "\tdoes not answer\n" +
