@@ -14,6 +14,8 @@ packages=(
     fonts-liberation fonts-dejavu-core
     # the demo channels and the whole-program tests
     ffmpeg xvfb xauth imagemagick curl
+    # the playback benchmark compares the program with the command-line player
+    mpv
     # the whole-program test drives the window as a person would: a window manager, pointer and
     # keys, window properties
     openbox xdotool x11-utils x11-xserver-utils

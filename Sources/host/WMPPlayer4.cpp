@@ -237,6 +237,8 @@ bool CWMPPlayer4::Create(QWidget* pParent)
     mpv_observe_property(m_pMpv, 0, "paused-for-cache", MPV_FORMAT_FLAG);
     mpv_observe_property(m_pMpv, 0, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_pMpv, 0, "cache-buffering-state", MPV_FORMAT_INT64);
+    mpv_observe_property(m_pMpv, 0, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_pMpv, 0, "seekable", MPV_FORMAT_FLAG);
     SetVolume(m_nVolume);
     SetMute(m_bMute);
 
@@ -445,6 +447,9 @@ void CWMPPlayer4::HandleEvent(const mpv_event& event)
         if (pStart->playlist_entry_id != m_nEntryId)
             break;
         m_bEntryStarted = true;
+        m_bOpened = true;
+        m_dDuration = 0;
+        m_bSeekable = false;
         m_bFailurePending = false;
         m_strFailure.Empty();
         CMyString strStatus("Opening: ");
@@ -500,7 +505,12 @@ void CWMPPlayer4::HandleEvent(const mpv_event& event)
                 m_bPausedForCache = bValue;
             else if (std::strcmp(pProperty->name, "pause") == 0)
                 m_bPaused = bValue;
+            else if (std::strcmp(pProperty->name, "seekable") == 0 && m_bEntryStarted)
+                m_bSeekable = bValue;
         }
+        else if (pProperty->format == MPV_FORMAT_DOUBLE &&
+                 std::strcmp(pProperty->name, "duration") == 0 && m_bEntryStarted)
+            m_dDuration = *static_cast<const double*>(pProperty->data);
         else if (pProperty->format == MPV_FORMAT_INT64 &&
                  std::strcmp(pProperty->name, "cache-buffering-state") == 0)
             m_nBufferPercent = *static_cast<const int64_t*>(pProperty->data);
@@ -552,8 +562,11 @@ void CWMPPlayer4::NoteLogLine(const char* pszLevel, const char* pszPrefix, const
 
 void CWMPPlayer4::SetState(int32_t nState, const CMyString& strStatus)
 {
+    const bool bChanged = nState != m_nPlayState;
     m_nPlayState = nState;
     m_strStatus = strStatus;
+    if (bChanged)
+        emit PlayStateChanged(nState);
 }
 
 void CWMPPlayer4::SetMute(bool bMute)

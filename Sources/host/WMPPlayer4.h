@@ -86,6 +86,14 @@ public:
     // A property of the engine as text (empty when unknown), for diagnostics and tests.
     CMyString GetEngineProperty(const char* pszName) const;
 
+    // The stream that plays or played last is live: it has no known length, or it cannot seek
+    // (a sliding playlist, a radio-style stream). False before any stream has opened.
+    bool IsLive() const { return m_bOpened && (m_dDuration <= 0 || !m_bSeekable); }
+
+signals:
+    // The play state changed; emitted after the new state and status are set.
+    void PlayStateChanged(int32_t nState);
+
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
@@ -119,6 +127,9 @@ private:
     bool m_bPausedForCache = false;
     bool m_bPaused = false;
     int64_t m_nBufferPercent = 0;
+    bool m_bOpened = false;   // the current (or last) stream has opened
+    double m_dDuration = 0;   // its length in seconds; 0 while unknown
+    bool m_bSeekable = false; // it can seek
 
     bool m_bAutoStart = false;
     bool m_bEnableErrorDialogs = true;

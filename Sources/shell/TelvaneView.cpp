@@ -4,6 +4,7 @@
 #include "config/Settings.h"
 #include "host/WMPPlayer4.h"
 #include "host/WebBrowser2.h"
+#include "platform/Trace.h"
 #include "platform/WindowMessage.h"
 #include "skin/MyOwnButton.h"
 #include "skin/SkinInfo.h"
@@ -16,9 +17,9 @@
 #include <QPainter>
 #include <QRegion>
 #include <QSplitter>
+#include <QTimer>
 
 #include <algorithm>
-#include <cctype>
 
 namespace
 {
@@ -28,24 +29,14 @@ uint32_t MessageForMainFrame()
     return s_uMessage;
 }
 
-// The text with white space removed at both ends.
-CMyString Trimmed(const CMyString& strText)
+// The address as the player is given it: whatever follows the last "&" is not part of it.
+CMyString StreamAddress(const CMyString& strStationUrl)
 {
-    if (strText.IsEmpty())
-        return CMyString();
-    const char* pszText = strText.GetBuffer();
-    uint32_t uStart = 0;
-    uint32_t uEnd = strText.GetLength();
-    while (uStart < uEnd && std::isspace(static_cast<unsigned char>(pszText[uStart])) != 0)
-        ++uStart;
-    while (uEnd > uStart && std::isspace(static_cast<unsigned char>(pszText[uEnd - 1])) != 0)
-        --uEnd;
-    return CMyString(pszText + uStart, uEnd - uStart);
-}
-
-CMyString LabelText(const QLabel& label)
-{
-    return CMyString(label.text());
+    CMyString strUrl = strStationUrl;
+    const uint32_t uAmpersand = strUrl.ReverseFind('&');
+    if (uAmpersand != MY_NOT_FOUND)
+        strUrl.SetLength(uAmpersand);
+    return strUrl;
 }
 
 void SetLabelText(QLabel& label, const CMyString& strText)
@@ -67,6 +58,8 @@ CTelvaneView::CTelvaneView(QWidget* pParent) : QWidget(pParent)
 
 CTelvaneView::~CTelvaneView()
 {
+    if (m_pPlayer != nullptr)
+        m_pPlayer->disconnect(this);
     if (m_nTimerId != 0)
         killTimer(m_nTimerId);
     m_nTimerId = 0;
@@ -123,6 +116,15 @@ void CTelvaneView::CreatePlayer()
     m_pPlayer->SetStretchToFit(true);
     m_pPlayer->SetWindowlessVideo(true);
     m_pPlayer->show();
+    connect(m_pPlayer, &CWMPPlayer4::PlayStateChanged, this, &CTelvaneView::OnPlayStateChanged);
+    m_pReconnectTimer = new QTimer(this);
+    m_pReconnectTimer->setSingleShot(true);
+    connect(m_pReconnectTimer, &QTimer::timeout, this,
+            [this]
+            {
+                Trace("Player view: reconnect, try %d", m_nReconnectTry);
+                m_pPlayer->Play();
+            });
 }
 
 QLabel* CTelvaneView::CreateStatic()
@@ -178,15 +180,22 @@ void CTelvaneView::SetStation(const CStationItem& station)
     m_station.m_nType = station.m_nType;
     m_station.m_strUrl = station.m_strUrl;
     m_station.m_strPath = station.m_strPath;
+    // Choosing another station (also with Previous or Next) ends the tries of the one that
+    // broke off.
+    if (m_nReconnectTry > 0 &&
+        !StreamAddress(m_station.m_strUrl).IsEqualNoCase(m_pPlayer->GetURL()))
+        EndReconnecting(true);
 }
 
 void CTelvaneView::SetStation(const CMyString& strUrl, const CMyString& strPath)
 {
     if (strUrl.IsEmpty() || strPath.IsEmpty())
         return;
-    m_station.m_nType = STATION_ITEM_STATION;
-    m_station.m_strUrl = strUrl;
-    m_station.m_strPath = strPath;
+    CStationItem station;
+    station.m_nType = STATION_ITEM_STATION;
+    station.m_strUrl = strUrl;
+    station.m_strPath = strPath;
+    SetStation(station);
 }
 
 void CTelvaneView::Play()
@@ -195,11 +204,7 @@ void CTelvaneView::Play()
         return;
     if (!m_bPlayerCreated)
         return;
-    // Whatever follows the last "&" is not part of the stream's address.
-    CMyString strUrl = m_station.m_strUrl;
-    const uint32_t uAmpersand = strUrl.ReverseFind('&');
-    if (uAmpersand != MY_NOT_FOUND)
-        strUrl.SetLength(uAmpersand);
+    const CMyString strUrl = StreamAddress(m_station.m_strUrl);
 
     // The station already plays when the player holds its address (the player keeps it cut) and
     // has not come to a stop; a stopped, finished or failed station is started again.
@@ -207,6 +212,7 @@ void CTelvaneView::Play()
     if (!strPlaying.IsEmpty() && strPlaying.IsEqualNoCase(strUrl) && IsPlayerRunning())
         return;
 
+    EndReconnecting(false);
     m_pPlayer->SetURL(strUrl);
 
     if (m_pMainFrame != nullptr)
@@ -232,8 +238,66 @@ bool CTelvaneView::IsPlayerRunning() const
 
 void CTelvaneView::Stop()
 {
-    if (m_bPlayerCreated)
+    if (!m_bPlayerCreated)
+        return;
+    EndReconnecting(false);
+    m_pPlayer->Stop();
+}
+
+void CTelvaneView::OnPlayStateChanged(int32_t nState)
+{
+    switch (nState)
+    {
+    case CWMPPlayer4::PLAY_STATE_PLAYING:
+        // Pictures arrive: the station came back (or started).
+        m_bStationShown = true;
+        m_nReconnectTry = 0;
+        break;
+    case CWMPPlayer4::PLAY_STATE_MEDIA_ENDED:
+    case CWMPPlayer4::PLAY_STATE_READY:
+        // A clip of known length that played to its end stays finished, and a station that
+        // never showed a picture is not asked again and again.
+        if (m_nReconnectTry > 0 || (m_bStationShown && m_pPlayer->IsLive()))
+            ScheduleReconnect();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTelvaneView::ScheduleReconnect()
+{
+    if (m_pReconnectTimer->isActive())
+        return;
+    ++m_nReconnectTry;
+    m_pReconnectTimer->start(
+        ReconnectPause(m_nReconnectTry, m_nReconnectFirstMs, m_nReconnectLongestMs));
+    UpdateStatusLine();
+}
+
+void CTelvaneView::EndReconnecting(bool bStopTry)
+{
+    m_bStationShown = false;
+    if (m_pReconnectTimer != nullptr)
+        m_pReconnectTimer->stop();
+    const bool bTryRunning = m_nReconnectTry > 0 && IsPlayerRunning();
+    m_nReconnectTry = 0;
+    if (bStopTry && bTryRunning)
         m_pPlayer->Stop();
+}
+
+void CTelvaneView::SetReconnectPauses(int32_t nFirstMs, int32_t nLongestMs)
+{
+    m_nReconnectFirstMs = std::max(0, nFirstMs);
+    m_nReconnectLongestMs = std::max(m_nReconnectFirstMs, nLongestMs);
+}
+
+int32_t CTelvaneView::ReconnectPause(int32_t nTry, int32_t nFirstMs, int32_t nLongestMs)
+{
+    int64_t nPause = nFirstMs;
+    for (int32_t nStep = 1; nStep < nTry && nPause < nLongestMs; ++nStep)
+        nPause *= 2;
+    return static_cast<int32_t>(std::min<int64_t>(nPause, nLongestMs));
 }
 
 void CTelvaneView::SetVolume(int32_t nVolume)
@@ -384,26 +448,35 @@ void CTelvaneView::timerEvent(QTimerEvent* pEvent)
 
 void CTelvaneView::UpdateStatusLine()
 {
+    // The labels are only touched when their text changes, so an unchanged status line is never
+    // drawn again.
     if (m_pStationText != nullptr)
     {
-        const CMyString strShown = Trimmed(LabelText(*m_pStationText));
         if (m_station.m_nType != STATION_ITEM_FOLDER)
         {
-            if (!m_station.m_strPath.IsEmpty() && !strShown.IsEqual(m_station.m_strPath))
+            if (!m_station.m_strPath.IsEmpty() && !m_strLastPath.IsEqual(m_station.m_strPath))
             {
+                m_strLastPath = m_station.m_strPath;
                 CMyString strText(" ");
                 strText += m_station.m_strPath;
                 SetLabelText(*m_pStationText, strText);
             }
         }
-        else if (!strShown.IsEmpty())
+        else if (!m_strLastPath.IsEmpty())
         {
+            m_strLastPath.Empty();
             m_pStationText->clear();
         }
     }
 
     CMyString strStatus;
-    if (m_bPlayerCreated)
+    if (m_nReconnectTry > 0)
+    {
+        strStatus = "Reconnecting\u2026 (try ";
+        strStatus += std::to_string(m_nReconnectTry).c_str();
+        strStatus += ")";
+    }
+    else if (m_bPlayerCreated)
         strStatus = m_pPlayer->GetStatus();
     if (strStatus.IsEmpty())
         strStatus = "Ready";

@@ -13,6 +13,7 @@ class CWebBrowser2;
 class CWMPPlayer4;
 class QLabel;
 class QSplitter;
+class QTimer;
 
 // The right pane of the main window: the media player that plays the stations, an embedded web
 // page shown until the first station starts, and below them a status line with the player's
@@ -39,6 +40,10 @@ public:
     static constexpr int32_t STATUS_TIMER_MS = 200;
     // The code posted to the main frame when a station was handed to the player.
     static constexpr uintptr_t CODE_STATION_STARTED = 1039;
+    // The pauses before the tries to reconnect a live station that broke off: the first, which
+    // doubles with every try up to the longest.
+    static constexpr int32_t RECONNECT_FIRST_PAUSE_MS = 1000;
+    static constexpr int32_t RECONNECT_LONGEST_PAUSE_MS = 30000;
 
     explicit CTelvaneView(QWidget* pParent = nullptr);
     ~CTelvaneView() override;
@@ -108,6 +113,14 @@ public:
     // One refresh of the status line, as the timer does it every 200 ms.
     void UpdateStatusLine();
 
+    // The try to reconnect the station that broke off that runs or waits; 0 when none does.
+    int32_t GetReconnectTry() const { return m_nReconnectTry; }
+    // Shorter pauses between the tries, for measuring many tries in a row.
+    void SetReconnectPauses(int32_t nFirstMs, int32_t nLongestMs);
+    // The pause before the given try (1 for the first): the first pause doubled with every try,
+    // at most the longest.
+    static int32_t ReconnectPause(int32_t nTry, int32_t nFirstMs, int32_t nLongestMs);
+
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
@@ -122,6 +135,12 @@ private:
     QLabel* CreateStatic();
     void HideStartPage();
     void LayoutView(int32_t nWidth, int32_t nHeight);
+    // A live station that had shown pictures and then ended without being asked to is started
+    // again after a pause; each failed try makes the next pause longer.
+    void OnPlayStateChanged(int32_t nState);
+    void ScheduleReconnect();
+    // No more tries; a try on its way is stopped when bStopTry is set.
+    void EndReconnecting(bool bStopTry);
 
     QPointer<QSplitter> m_pSplitter;
     int32_t m_nSplitterColumn = 0;
@@ -138,5 +157,12 @@ private:
     bool m_bStartPageShown = true;
     CStationItem m_station;
     CMyString m_strLastStatus;
+    CMyString m_strLastPath; // the station path the station text shows
     int m_nTimerId = 0;
+
+    bool m_bStationShown = false; // the station the user started last has shown pictures
+    int32_t m_nReconnectTry = 0;
+    QTimer* m_pReconnectTimer = nullptr;
+    int32_t m_nReconnectFirstMs = RECONNECT_FIRST_PAUSE_MS;
+    int32_t m_nReconnectLongestMs = RECONNECT_LONGEST_PAUSE_MS;
 };

@@ -15,11 +15,19 @@
 #include "skin/WidgetTestSupport.h"
 
 #include <QLabel>
+#include <QProcess>
 #include <QSplitter>
 #include <QTest>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -35,6 +43,119 @@ public:
             m_arrKeys.push_back(pKey->GetKey());
     }
     std::vector<uint32_t> m_arrKeys;
+};
+
+// A live channel as a television station sends it: ffmpeg writes a sliding HLS playlist in real
+// time into a folder, which a server on 127.0.0.1 offers. The server can go away and come back
+// on the same port; it notes when each segment was asked for.
+class CLiveChannel
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit CLiveChannel(const std::filesystem::path& folder) : m_folder(folder)
+    {
+        std::filesystem::create_directories(m_folder);
+        m_ffmpeg.setWorkingDirectory(QString::fromStdString(m_folder.string()));
+        m_ffmpeg.start("ffmpeg", {"-nostdin",
+                                  "-loglevel",
+                                  "error",
+                                  "-re",
+                                  "-f",
+                                  "lavfi",
+                                  "-i",
+                                  "testsrc=size=160x120:rate=25",
+                                  "-c:v",
+                                  "mpeg2video",
+                                  "-g",
+                                  "25",
+                                  "-f",
+                                  "hls",
+                                  "-hls_time",
+                                  "1",
+                                  "-hls_list_size",
+                                  "4",
+                                  "-hls_flags",
+                                  "delete_segments",
+                                  "live.m3u8"});
+        Start();
+    }
+    ~CLiveChannel()
+    {
+        Stop();
+        m_ffmpeg.kill();
+        m_ffmpeg.waitForFinished(5000);
+    }
+    CLiveChannel(const CLiveChannel&) = delete;
+    CLiveChannel& operator=(const CLiveChannel&) = delete;
+
+    // True once the playlist holds a few segments.
+    bool WaitUntilLive()
+    {
+        return PumpEventsUntil(
+            [&]
+            {
+                std::ifstream playlist(m_folder / "live.m3u8");
+                const std::string text(std::istreambuf_iterator<char>(playlist), {});
+                return text.find("live2.ts") != std::string::npos;
+            },
+            30);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/live.m3u8"; }
+
+    void Start()
+    {
+        m_pServer = std::make_unique<httplib::Server>();
+        m_pServer->set_mount_point("/", m_folder.string());
+        m_pServer->set_logger(
+            [this](const httplib::Request& request, const httplib::Response&)
+            {
+                if (request.path.ends_with(".ts"))
+                {
+                    const std::lock_guard<std::mutex> lock(m_mutex);
+                    m_arrSegmentTimes.push_back(Clock::now());
+                }
+            });
+        if (m_nPort == 0)
+            m_nPort = m_pServer->bind_to_any_port("127.0.0.1");
+        else
+            EXPECT_TRUE(m_pServer->bind_to_port("127.0.0.1", m_nPort));
+        m_thread = std::thread([this] { m_pServer->listen_after_bind(); });
+        while (!m_pServer->is_running())
+            std::this_thread::yield();
+    }
+    void Stop()
+    {
+        if (m_pServer == nullptr)
+            return;
+        m_pServer->stop();
+        m_thread.join();
+        m_pServer.reset();
+    }
+
+    int SegmentRequests()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return static_cast<int>(m_arrSegmentTimes.size());
+    }
+    // When the first segment was asked for at or after the time; nullopt when none was.
+    std::optional<Clock::time_point> FirstSegmentRequestSince(Clock::time_point since)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (const Clock::time_point at : m_arrSegmentTimes)
+            if (at >= since)
+                return at;
+        return std::nullopt;
+    }
+
+private:
+    std::filesystem::path m_folder;
+    QProcess m_ffmpeg;
+    std::unique_ptr<httplib::Server> m_pServer;
+    std::thread m_thread;
+    int m_nPort = 0;
+    std::mutex m_mutex;
+    std::vector<Clock::time_point> m_arrSegmentTimes;
 };
 
 class TelvaneViewTest : public ScratchHome
@@ -144,6 +265,11 @@ TEST_F(TelvaneViewTest, PlaysAStationOnceUntilItStopsAndShowsItsState)
     EXPECT_EQ(StatusLine().rfind("  Failed: HTTP error 404", 0), 0u) << StatusLine();
     EXPECT_EQ(StationLine(), " Demo/Missing");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // A station that fails at its first start is not tried again.
+    PumpEventsUntil([] { return false; }, 3);
+    EXPECT_EQ(m_pServer->Requests()["missing.ts"], 1);
+    EXPECT_EQ(m_pView->GetReconnectTry(), 0);
 
     // A station with an empty path leaves the current one as it was.
     m_pView->SetStation(CMyString("http://127.0.0.1:9/other.ts"), CMyString());
@@ -260,5 +386,73 @@ TEST_F(TelvaneViewTest, TheStartPageCoversTheViewUntilTheFirstStation)
     m_pView->resize(500, 300);
     EXPECT_FALSE(pBrowser->isVisible());
     EXPECT_EQ(Player().geometry(), QRect(0, 0, 501, 275));
+}
+
+TEST_F(TelvaneViewTest, AClipOfKnownLengthStaysFinished)
+{
+    ASSERT_TRUE(s_strClipError.empty()) << s_strClipError;
+    ASSERT_TRUE(m_pView->Create(CMyString()));
+    m_pView->SetStation(CMyString(ClipUrl().c_str()), CMyString("Demo/Clip"));
+    m_pView->Play();
+    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_MEDIA_ENDED)) << Text(Player().GetStatus());
+    EXPECT_FALSE(Player().IsLive());
+    const int nRequests = m_pServer->Requests()["clip.ts"];
+    PumpEventsUntil([] { return false; }, 3);
+    EXPECT_EQ(StatusLine(), "  Finished");
+    EXPECT_EQ(m_pServer->Requests()["clip.ts"], nRequests);
+    EXPECT_EQ(m_pView->GetReconnectTry(), 0);
+}
+
+TEST_F(TelvaneViewTest, ALiveStationReconnectsAfterItsServerWasGoneUntilStopped)
+{
+    using namespace std::chrono_literals;
+    CLiveChannel channel(m_root / "live");
+    ASSERT_TRUE(channel.WaitUntilLive()) << "ffmpeg made no live playlist";
+    ASSERT_TRUE(m_pView->Create(CMyString()));
+    m_pView->SetStation(CMyString(channel.Url().c_str()), CMyString("Demo/Live"));
+    m_pView->Play();
+    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
+    EXPECT_TRUE(Player().IsLive());
+
+    // The server goes away for ten seconds: the station is tried again, and asks for segments
+    // soon after the server is back.
+    const auto wentAway = CLiveChannel::Clock::now();
+    channel.Stop();
+    ASSERT_TRUE(PumpEventsUntil([&] { return StatusLine() == "  Reconnecting\u2026 (try 1)"; }, 10))
+        << StatusLine();
+    PumpEventsUntil([] { return false; },
+                    static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(
+                                         wentAway + 10s - CLiveChannel::Clock::now())
+                                         .count()));
+    const auto cameBack = CLiveChannel::Clock::now();
+    channel.Start();
+    ASSERT_TRUE(PumpEventsUntil([&] { return StatusLine() == "  Playing"; }, 30)) << StatusLine();
+    const auto firstRequest = channel.FirstSegmentRequestSince(cameBack);
+    ASSERT_TRUE(firstRequest.has_value());
+    EXPECT_LT(*firstRequest - cameBack, 5s);
+    EXPECT_EQ(m_pView->GetReconnectTry(), 0);
+    // The banner reloads only for the start the user made.
+    EXPECT_EQ(m_frame.Count(CTelvaneView::CODE_STATION_STARTED), 1);
+
+    // Gone again; Stop during the tries ends them: nothing is asked for after it.
+    channel.Stop();
+    ASSERT_TRUE(PumpEventsUntil([&] { return m_pView->GetReconnectTry() > 0; }, 20));
+    m_pView->Stop();
+    const int nRequests = channel.SegmentRequests();
+    channel.Start();
+    PumpEventsUntil([] { return false; }, 5);
+    EXPECT_EQ(channel.SegmentRequests(), nRequests);
+    EXPECT_EQ(StatusLine(), "  Stopped");
+    EXPECT_EQ(m_pView->GetReconnectTry(), 0);
+}
+
+TEST(ReconnectPauseTest, DoublesUpToTheLongest)
+{
+    std::vector<int32_t> arrPauses;
+    for (int32_t nTry = 1; nTry <= 8; ++nTry)
+        arrPauses.push_back(CTelvaneView::ReconnectPause(nTry, 1000, 30000));
+    EXPECT_EQ(arrPauses,
+              (std::vector<int32_t>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+    EXPECT_EQ(CTelvaneView::ReconnectPause(1000000, 1000, 30000), 30000);
 }
 } // namespace
