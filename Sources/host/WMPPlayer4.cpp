@@ -3,9 +3,11 @@
 #include "platform/ShellLaunch.h"
 #include "platform/Trace.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QOpenGLContext>
-#include <QOpenGLWidget>
+#include <QOpenGLWindow>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -18,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace
@@ -61,15 +64,23 @@ std::string ReasonOfLogLine(std::string strLine)
 }
 } // namespace
 
-// The OpenGL widget that mpv draws into. Its render context lives as long as the widget's
-// OpenGL context: the widget recreates its context when it moves to another window (full
-// screen and back), and the render context is then made anew.
-class CVideoSurface : public QOpenGLWidget
+// The native OpenGL window that mpv draws into, placed in the player through a window container.
+// A window of its own swaps only its own pixels: an OpenGL widget would make Qt compose the whole
+// top-level window through OpenGL for every video frame, which costs far more than the video
+// itself where OpenGL is rendered in software.
+//
+// The render context is made without advanced control: this thread also calls into the engine
+// (commands and properties), and with advanced control the rendering thread must never wait for
+// the engine, or the engine can lock up for good.
+//
+// Keys and mouse presses that reach the window are handed on to the input target (the
+// container), so they travel up the widgets as they would from any other child of the player.
+class CVideoSurface : public QOpenGLWindow
 {
 public:
-    CVideoSurface(mpv_handle* pMpv, QWidget* pParent) : QOpenGLWidget(pParent), m_pMpv(pMpv)
+    explicit CVideoSurface(mpv_handle* pMpv)
+        : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), m_pMpv(pMpv)
     {
-        setAttribute(Qt::WA_OpaquePaintEvent);
     }
     ~CVideoSurface() override
     {
@@ -83,8 +94,9 @@ public:
     CVideoSurface& operator=(const CVideoSurface&) = delete;
 
     bool HasRenderContext() const { return m_pRender != nullptr; }
-    // Called each time a render context was made (the first time and after each move).
+    // Called each time a render context was made.
     std::function<void()> m_onReady;
+    QPointer<QWidget> m_pInputTarget;
 
 protected:
     void initializeGL() override
@@ -92,11 +104,9 @@ protected:
         FreeRenderContext();
         mpv_opengl_init_params glInit{};
         glInit.get_proc_address = &GetProcAddress;
-        int nAdvanced = 1;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
             {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
-            {MPV_RENDER_PARAM_ADVANCED_CONTROL, &nAdvanced},
             {MPV_RENDER_PARAM_INVALID, nullptr}};
         if (mpv_render_context_create(&m_pRender, m_pMpv, params) < 0)
         {
@@ -113,7 +123,6 @@ protected:
                     pSurface, [pSurface] { pSurface->OnUpdate(); }, Qt::QueuedConnection);
             },
             this);
-        // The context goes away before the widget when the widget changes window.
         QObject::disconnect(m_contextGone);
         m_contextGone = QObject::connect(
             context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { FreeRenderContext(); },
@@ -122,11 +131,36 @@ protected:
             m_onReady();
     }
 
-    void paintGL() override
+    void paintGL() override { Render(); }
+
+    bool event(QEvent* pEvent) override
+    {
+        switch (pEvent->type())
+        {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            if (m_pInputTarget != nullptr)
+            {
+                std::unique_ptr<QEvent> pCopy(pEvent->clone());
+                QCoreApplication::sendEvent(m_pInputTarget, pCopy.get());
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return QOpenGLWindow::event(pEvent);
+    }
+
+private:
+    void Render()
     {
         if (m_pRender == nullptr)
             return;
-        const qreal dRatio = devicePixelRatioF();
+        const qreal dRatio = devicePixelRatio();
         mpv_opengl_fbo fbo{};
         fbo.fbo = static_cast<int>(defaultFramebufferObject());
         fbo.w = static_cast<int>(width() * dRatio);
@@ -138,23 +172,21 @@ protected:
         mpv_render_context_render(m_pRender, params);
     }
 
-private:
     void OnUpdate()
     {
         if (m_pRender == nullptr)
             return;
         if ((mpv_render_context_update(m_pRender) & MPV_RENDER_UPDATE_FRAME) == 0)
             return;
-        const bool bMinimised = (window()->windowState() & Qt::WindowMinimized) != 0;
-        if (isVisible() && !bMinimised)
+        if (isExposed())
         {
             update();
             return;
         }
-        // No paint events come while hidden or minimised; frames are still taken, so the
-        // engine's video output never waits for us.
+        // No paints come while hidden or minimised; frames are still taken, so the engine's
+        // video output never waits for us.
         makeCurrent();
-        paintGL();
+        Render();
         doneCurrent();
     }
 
@@ -250,9 +282,12 @@ bool CWMPPlayer4::Create(QWidget* pParent)
     }
     else
     {
-        m_pSurface = new CVideoSurface(m_pMpv, this);
+        m_pSurface = new CVideoSurface(m_pMpv);
         m_pSurface->m_onReady = [this] { OnSurfaceReady(); };
-        m_pVideo = m_pSurface;
+        // The container owns the window from now on.
+        m_pVideo = QWidget::createWindowContainer(m_pSurface, this);
+        m_pVideo->setFocusPolicy(Qt::NoFocus);
+        m_pSurface->m_pInputTarget = m_pVideo;
     }
     m_pVideo->setContextMenuPolicy(contextMenuPolicy());
     m_pVideo->installEventFilter(this);
@@ -306,6 +341,14 @@ void CWMPPlayer4::Play()
         m_nPlayState == PLAY_STATE_WAITING || m_nPlayState == PLAY_STATE_TRANSITIONING)
         return;
     StartLoading();
+}
+
+void CWMPPlayer4::Pause()
+{
+    if (m_pMpv == nullptr || !m_bRunning)
+        return;
+    int nFlag = 1;
+    mpv_set_property(m_pMpv, "pause", MPV_FORMAT_FLAG, &nFlag);
 }
 
 void CWMPPlayer4::Stop()

@@ -11,12 +11,12 @@ struct mpv_event;
 class CVideoSurface;
 
 // The media player of the player view: plays one stream URL with libmpv and reports a play state
-// and a status text. Video is drawn through mpv's render API into an OpenGL widget that fills
-// this widget. The player never shows dialogs or menus of its own; failures show only through
-// the play state and the status text.
+// and a status text. Video is drawn through mpv's render API into a native OpenGL window that
+// fills this widget (through a window container). The player never shows dialogs or menus of its
+// own; failures show only through the play state and the status text.
 //
 // A headless player (constructor flag, or ORVANTA_PLAYER_HEADLESS=1 in the environment) has no
-// video or sound output and no OpenGL widget, so it runs without a display.
+// video or sound output and no OpenGL window, so it runs without a display.
 class CWMPPlayer4 : public QWidget
 {
     Q_OBJECT
@@ -54,6 +54,8 @@ public:
 
     // Starts the URL (or resumes a paused one); does nothing while it is already on its way.
     void Play();
+    // Pauses a stream that plays; Play resumes it.
+    void Pause();
     void Stop();
 
     void SetAutoStart(bool bAutoStart) { m_bAutoStart = bAutoStart; }
@@ -111,7 +113,7 @@ private:
 
     mpv_handle* m_pMpv = nullptr;
     CVideoSurface* m_pSurface = nullptr;
-    QWidget* m_pVideo = nullptr; // the surface, or a black stand-in when headless
+    QWidget* m_pVideo = nullptr; // the surface's container, or a black stand-in when headless
     bool m_bHeadless = false;
 
     CMyString m_strURL;

@@ -1,0 +1,102 @@
+// The media player with real video output in a real window on an X display (run under
+// xvfb-run): frames reach the window while the station is changed, paused, muted and stopped
+// many times in a row, and the window's thread never locks up with the engine.
+#include "host/WMPPlayer4.h"
+#include "text/TextTestSupport.h"
+
+#include "ListServer.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+
+#include <chrono>
+#include <string>
+
+namespace
+{
+// The player's area of the screen as it is shown now.
+QImage Grab(const CWMPPlayer4& player)
+{
+    const QPoint origin = player.mapToGlobal(QPoint(0, 0));
+    return player.screen()
+        ->grabWindow(0, origin.x(), origin.y(), player.width(), player.height())
+        .toImage();
+}
+
+// How many of a grid of sample points are not black.
+int LitPoints(const QImage& image)
+{
+    int nLit = 0;
+    for (int y = 10; y < image.height(); y += 20)
+        for (int x = 10; x < image.width(); x += 20)
+            if (qGray(image.pixel(x, y)) > 40)
+                ++nLit;
+    return nLit;
+}
+
+TEST(PlayerWindowTest, DrawsFramesWhileTheStationChangesPausesMutesAndStops)
+{
+    ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run";
+    std::string strError;
+    const std::string clip = MakeClip(strError);
+    ASSERT_TRUE(strError.empty()) << strError;
+    CListServer server{{"a.ts", clip}, {"b.ts", clip}};
+
+    CWMPPlayer4 player;
+    ASSERT_FALSE(player.IsHeadless());
+    ASSERT_TRUE(player.Create());
+    player.SetAutoStart(true);
+    player.resize(320, 240);
+    player.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&player));
+    const auto playing = [&] { return player.GetPlayState() == CWMPPlayer4::PLAY_STATE_PLAYING; };
+
+    // Every round starts another station, pauses and resumes it, mutes and unmutes, changes the
+    // volume and stops; the calls come while frames are being drawn.
+    const auto started = std::chrono::steady_clock::now();
+    for (int nRound = 0; nRound < 20; ++nRound)
+    {
+        player.SetURL((server.Url() + (nRound % 2 == 0 ? "a.ts" : "b.ts")).c_str());
+        ASSERT_TRUE(PumpEventsUntil(playing, 20))
+            << "round " << nRound << ": " << Text(player.GetStatus());
+        QTest::qWait(100);
+        player.Pause();
+        ASSERT_TRUE(PumpEventsUntil(
+            [&] { return player.GetPlayState() == CWMPPlayer4::PLAY_STATE_PAUSED; }, 10));
+        player.SetMute(nRound % 2 == 0);
+        player.SetVolume(nRound * 5);
+        EXPECT_EQ(player.GetVolume(), nRound * 5);
+        player.Play();
+        ASSERT_TRUE(PumpEventsUntil(playing, 10)) << "round " << nRound;
+        QTest::qWait(50);
+        player.Stop();
+        EXPECT_EQ(player.GetPlayState(), CWMPPlayer4::PLAY_STATE_STOPPED);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(120));
+
+    // Afterwards the pictures still come: the test picture shows and moves.
+    player.SetURL((server.Url() + "a.ts").c_str());
+    ASSERT_TRUE(PumpEventsUntil(playing, 20)) << Text(player.GetStatus());
+    QTest::qWait(500);
+    const QImage first = Grab(player);
+    QTest::qWait(700);
+    const QImage second = Grab(player);
+    EXPECT_GT(LitPoints(first), 50);
+    EXPECT_NE(first, second);
+    player.Stop();
+}
+} // namespace
+
+int main(int nArgc, char** ppArgv)
+{
+    ::testing::InitGoogleTest(&nArgc, ppArgv);
+    // Real windows: this test needs an X display (xvfb-run gives it one).
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    unsetenv("ORVANTA_PLAYER_HEADLESS");
+    QApplication application(nArgc, ppArgv);
+    return RUN_ALL_TESTS();
+}
