@@ -9,12 +9,14 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -88,6 +90,50 @@ TEST(PlayerWindowTest, DrawsFramesWhileTheStationChangesPausesMutesAndStops)
     EXPECT_GT(LitPoints(first), 50);
     EXPECT_NE(first, second);
     player.Stop();
+}
+
+// Records the keys that reach it.
+class CKeyRecorder : public QWidget
+{
+public:
+    void keyPressEvent(QKeyEvent* pEvent) override { m_arrKeys.push_back(pEvent->key()); }
+    std::vector<int> m_arrKeys;
+};
+
+TEST(PlayerWindowTest, KeysInThePictureReachTheParentAndEscapeLeavesFullScreen)
+{
+    std::string strError;
+    const std::string clip = MakeClip(strError);
+    ASSERT_TRUE(strError.empty()) << strError;
+    CListServer server{{"a.ts", clip}};
+    CKeyRecorder parent;
+    parent.resize(320, 240);
+    auto* pPlayer = new CWMPPlayer4(&parent);
+    ASSERT_TRUE(pPlayer->Create());
+    pPlayer->SetAutoStart(true);
+    pPlayer->resize(320, 240);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    // The picture is a window of its own inside the player.
+    QWindow* pPicture = nullptr;
+    for (QWindow* pWindow : QGuiApplication::allWindows())
+        if (pWindow->parent() != nullptr && pWindow->isVisible())
+            pPicture = pWindow;
+    ASSERT_NE(pPicture, nullptr);
+
+    // A key pressed in the picture travels up the widgets like one pressed in any child.
+    QTest::keyClick(pPicture, Qt::Key_Down);
+    EXPECT_EQ(parent.m_arrKeys, std::vector<int>{Qt::Key_Down});
+
+    pPlayer->SetURL((server.Url() + "a.ts").c_str());
+    ASSERT_TRUE(PumpEventsUntil(
+        [&] { return pPlayer->GetPlayState() == CWMPPlayer4::PLAY_STATE_PLAYING; }, 20));
+    pPlayer->SetFullScreen(true);
+    ASSERT_TRUE(pPlayer->GetFullScreen());
+    ASSERT_TRUE(PumpEventsUntil([&] { return pPicture->isExposed(); }, 5));
+    QTest::keyClick(pPicture, Qt::Key_Escape);
+    EXPECT_TRUE(PumpEventsUntil([&] { return !pPlayer->GetFullScreen(); }, 5));
+    pPlayer->Stop();
 }
 } // namespace
 
