@@ -5,8 +5,9 @@
 #
 # Both play the same 320 x 240 HLS clip from a list server on 127.0.0.1, one after the other,
 # on the same virtual X display (Xvfb with the openbox window manager), each for SECONDS
-# (default 20) after a 5-second warm-up. mpv plays it twice: in a window of the size of
-# ORVANTA's window, and in one of the size of ORVANTA's picture. The CPU time of each process and
+# (default 20) after a 5-second warm-up. mpv plays it three times: in a window of the size of
+# ORVANTA's window, and in one of the size of ORVANTA's picture, the latter also with its OpenGL
+# renderer forced (as the library's render API uses it). The CPU time of each process and
 # its child processes (the web engine's helpers for ORVANTA) over that time is printed as a
 # percentage of one core, with the ratio ORVANTA / mpv; ORVANTA's main process alone is shown
 # too. ORVANTA_BENCH_SHOTS=FOLDER keeps a screenshot of each run.
@@ -183,10 +184,11 @@ kill "$measured_pid"
 wait "$measured_pid" 2>/dev/null || true
 measured_pid=
 
-# run_mpv SIZE: mpv's CPU share with its window of that size at the top left of the screen.
+# run_mpv SIZE [OPTION...]: mpv's CPU share with its window of that size at the top left of the
+# screen.
 run_mpv()
 {
-    mpv --no-config --really-quiet --geometry="$1+0+0" --autofit="$1" "$clip" >>"$work/mpv.log" 2>&1 &
+    mpv --no-config --really-quiet --geometry="$1+0+0" --autofit="$1" "${@:2}" "$clip" >>"$work/mpv.log" 2>&1 &
     measured_pid=$!
     measure "$measured_pid" | cut -d' ' -f1
     [[ -n "${ORVANTA_BENCH_SHOTS:-}" ]] && import -window root "$ORVANTA_BENCH_SHOTS/mpv-$1.png"
@@ -197,9 +199,13 @@ run_mpv()
 [[ -n "$picture" ]] || picture=$geometry
 mpv_window_cpu=$(run_mpv "$geometry")
 mpv_picture_cpu=$(run_mpv "$picture")
+# On a software OpenGL driver mpv leaves its OpenGL renderer for the plain SDL output; the render
+# API of the library always uses the OpenGL renderer. This run makes mpv use it too.
+mpv_gpu_cpu=$(run_mpv "$picture" --vo=gpu --gpu-sw=yes)
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 echo "Clip: 320 x 240 HLS (H.264, AAC); $seconds s measured after $warmup s; % of one core"
 echo "ORVANTA, window $geometry (picture $picture): $orvanta_cpu % (main process $orvanta_self_cpu %)"
 echo "mpv, window $geometry: $mpv_window_cpu %  (ratio $(ratio "$orvanta_cpu" "$mpv_window_cpu"))"
 echo "mpv, window $picture: $mpv_picture_cpu %  (ratio $(ratio "$orvanta_cpu" "$mpv_picture_cpu"))"
+echo "mpv --vo=gpu --gpu-sw=yes, window $picture: $mpv_gpu_cpu %  (ratio $(ratio "$orvanta_cpu" "$mpv_gpu_cpu"))"
