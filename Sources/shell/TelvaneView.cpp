@@ -29,7 +29,7 @@ uint32_t MessageForMainFrame()
     return s_uMessage;
 }
 
-// The address as the player is given it: whatever follows the last "&" is not part of it.
+// The address as Play hands it to the player: whatever follows the last "&" is not part of it.
 CMyString StreamAddress(const CMyString& strStationUrl)
 {
     CMyString strUrl = strStationUrl;
@@ -204,7 +204,11 @@ void CTelvaneView::Play()
         return;
     if (!m_bPlayerCreated)
         return;
-    const CMyString strUrl = StreamAddress(m_station.m_strUrl);
+    // Whatever follows the last "&" is not part of the stream's address.
+    CMyString strUrl = m_station.m_strUrl;
+    const uint32_t uAmpersand = strUrl.ReverseFind('&');
+    if (uAmpersand != MY_NOT_FOUND)
+        strUrl.SetLength(uAmpersand);
 
     // The station already plays when the player holds its address (the player keeps it cut) and
     // has not come to a stop; a stopped, finished or failed station is started again.
