@@ -19,6 +19,8 @@
 #include <QSplitter>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -444,6 +446,64 @@ TEST_F(TelvaneViewTest, ALiveStationReconnectsAfterItsServerWasGoneUntilStopped)
     EXPECT_EQ(channel.SegmentRequests(), nRequests);
     EXPECT_EQ(StatusLine(), "  Stopped");
     EXPECT_EQ(m_pView->GetReconnectTry(), 0);
+}
+
+TEST_F(TelvaneViewTest, AnotherStationEndsTheTriesWhichReuseThePlayer)
+{
+    ASSERT_TRUE(s_strClipError.empty()) << s_strClipError;
+    // A stream of unknown length, sent a piece at a time; once the server is "gone" it ends and
+    // every request gets a 404.
+    std::atomic<bool> bGone{false};
+    std::atomic<int> nRequests{0};
+    httplib::Server server;
+    server.Get("/live.ts",
+               [&](const httplib::Request&, httplib::Response& response)
+               {
+                   ++nRequests;
+                   if (bGone)
+                   {
+                       response.status = 404;
+                       return;
+                   }
+                   response.set_chunked_content_provider(
+                       "video/mp2t",
+                       [&](size_t uOffset, httplib::DataSink& sink)
+                       {
+                           if (bGone)
+                               return false;
+                           const size_t uAt = uOffset % s_clip.size();
+                           sink.write(s_clip.data() + uAt,
+                                      std::min<size_t>(8192, s_clip.size() - uAt));
+                           std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                           return true;
+                       });
+               });
+    const int nPort = server.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { server.listen_after_bind(); });
+    const std::string strUrl = "http://127.0.0.1:" + std::to_string(nPort) + "/live.ts";
+
+    ASSERT_TRUE(m_pView->Create(CMyString()));
+    m_pView->SetReconnectPauses(100, 200);
+    CWMPPlayer4* pPlayer = m_pView->GetPlayer();
+    m_pView->SetStation(CMyString(strUrl.c_str()), CMyString("Demo/Live"));
+    m_pView->Play();
+    EXPECT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
+    bGone = true;
+    EXPECT_TRUE(PumpEventsUntil([&] { return m_pView->GetReconnectTry() >= 3; }, 30));
+    // The same player tries again; the banner is not reloaded for the tries.
+    EXPECT_EQ(m_pView->GetPlayer(), pPlayer);
+    EXPECT_EQ(m_frame.Count(CTelvaneView::CODE_STATION_STARTED), 1);
+
+    // Selecting another station (as Previous or Next do) ends the tries.
+    m_pView->SetStation(CMyString((m_pServer->Url() + "other.ts").c_str()),
+                        CMyString("Demo/Other"));
+    EXPECT_EQ(m_pView->GetReconnectTry(), 0);
+    const int nAfter = nRequests;
+    PumpEventsUntil([] { return false; }, 2);
+    EXPECT_EQ(nRequests, nAfter);
+    EXPECT_EQ(m_pView->GetReconnectTry(), 0);
+    server.stop();
+    thread.join();
 }
 
 TEST(ReconnectPauseTest, DoublesUpToTheLongest)
