@@ -130,9 +130,15 @@ int RunShow(const char* pszResFolder)
         const CMemoryStationTree::SNode* pParent = tree.GetNode(pNode->hParent);
         const long long nParent =
             pParent != nullptr ? static_cast<long long>(pParent->uItemData) : -1;
-        std::printf("%u\t%lld\t%d\t%s\t%s\t%s\n", uIndex, nParent, pItem->m_nType,
+        std::printf("%u\t%lld\t%d\t%s\t%s\t%s", uIndex, nParent, pItem->m_nType,
                     Field(pNode->strText).c_str(), Field(pItem->m_strPath).c_str(),
                     Field(pItem->m_strUrl).c_str());
+        // Request headers only where a station has them, so lines of other lists stay as they
+        // were.
+        if (!pItem->m_strUserAgent.IsEmpty() || !pItem->m_strReferrer.IsEmpty())
+            std::printf("\t%s\t%s", Field(pItem->m_strUserAgent).c_str(),
+                        Field(pItem->m_strReferrer).c_str());
+        std::printf("\n");
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         return Fail("cannot write to standard output");

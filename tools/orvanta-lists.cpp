@@ -68,7 +68,8 @@ const SCommand COMMANDS[] = {
      "Loads the station directory of RESDIR (MoviesSettings.txt and the category files it\n"
      "names) exactly as the program does, without servers or icons, and prints one line per\n"
      "record in directory order: index, parent index (-1 at the top), type (1 station,\n"
-     "0 folder), caption, path and URL, separated by tabs."},
+     "0 folder), caption, path and URL, separated by tabs. A station with a USER_AGENT or\n"
+     "REFERRER adds both as two more fields."},
     {"engines", "RESDIR", 1, 1,
      "Loads RESDIR/SearchSettings.txt as the program does and prints one line per search\n"
      "engine: id, separator (1/0), caption, prefix, placeholder and character set, separated\n"

@@ -178,6 +178,8 @@ void CTelvaneView::SetStation(const CStationItem& station)
     m_station.m_nType = station.m_nType;
     m_station.m_strUrl = station.m_strUrl;
     m_station.m_strPath = station.m_strPath;
+    m_station.m_strUserAgent = station.m_strUserAgent;
+    m_station.m_strReferrer = station.m_strReferrer;
 }
 
 void CTelvaneView::SetStation(const CMyString& strUrl, const CMyString& strPath)
@@ -187,6 +189,9 @@ void CTelvaneView::SetStation(const CMyString& strUrl, const CMyString& strPath)
     m_station.m_nType = STATION_ITEM_STATION;
     m_station.m_strUrl = strUrl;
     m_station.m_strPath = strPath;
+    // An address alone carries no request headers.
+    m_station.m_strUserAgent.Empty();
+    m_station.m_strReferrer.Empty();
 }
 
 void CTelvaneView::Play()
@@ -207,6 +212,8 @@ void CTelvaneView::Play()
     if (!strPlaying.IsEmpty() && strPlaying.IsEqualNoCase(strUrl) && IsPlayerRunning())
         return;
 
+    // The station's own request headers, or none: never those of the station before.
+    m_pPlayer->SetRequestHeaders(m_station.m_strUserAgent, m_station.m_strReferrer);
     m_pPlayer->SetURL(strUrl);
 
     if (m_pMainFrame != nullptr)
