@@ -123,8 +123,8 @@ TEST_F(ListsToolTest, ErrorsAndUsage)
     for (const char* pszHelp : {"--help", "-h", "help"})
     {
         EXPECT_EQ(Run({pszHelp}), 0);
-        for (const char* pszCommand :
-             {"scramble", "unscramble", "servers", "check-updates", "show", "publish"})
+        for (const char* pszCommand : {"scramble", "unscramble", "servers", "check-updates", "show",
+                                       "publish", "import-m3u", "check"})
             EXPECT_NE(m_strOut.find(pszCommand), std::string::npos) << pszHelp << pszCommand;
     }
     EXPECT_EQ(Run({"servers", "--help"}), 0);
