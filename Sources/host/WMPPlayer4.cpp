@@ -416,6 +416,12 @@ void CWMPPlayer4::LoadNow()
         apszKeys[optionList.num] = szReferrer;
         options[optionList.num++] = StringNode(m_strReferrer.GetBuffer());
     }
+    // Named arguments: the positions of loadfile's arguments differ between engine versions.
+    char szName[] = "name";
+    char szUrl[] = "url";
+    char szFlags[] = "flags";
+    char szOptions[] = "options";
+    char* apszArgumentKeys[] = {szName, szUrl, szFlags, szOptions};
     mpv_node arguments[4] = {
         StringNode("loadfile"), StringNode(m_strURL.GetBuffer()), StringNode("replace"), {}};
     arguments[3].format = MPV_FORMAT_NODE_MAP;
@@ -423,8 +429,9 @@ void CWMPPlayer4::LoadNow()
     mpv_node_list argumentList{};
     argumentList.num = 4;
     argumentList.values = arguments;
+    argumentList.keys = apszArgumentKeys;
     mpv_node command{};
-    command.format = MPV_FORMAT_NODE_ARRAY;
+    command.format = MPV_FORMAT_NODE_MAP;
     command.u.list = &argumentList;
     mpv_node result{};
     if (mpv_command_node(m_pMpv, &command, &result) < 0)
