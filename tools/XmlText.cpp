@@ -11,23 +11,35 @@ std::string Text(const CMyString& str)
 {
     return str.IsEmpty() ? std::string() : std::string(str.GetBuffer(), str.GetLength());
 }
+
+// Appends the text escaped as EscapeXml does, without a string of its own in between.
+void AppendEscapedXml(std::string& strOut, std::string_view text)
+{
+    size_t uRun = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const char c = text[i];
+        const bool bControl = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        if (c != '&' && c != '<' && c != '>' && !bControl)
+            continue;
+        strOut.append(text.substr(uRun, i - uRun));
+        uRun = i + 1;
+        if (c == '&')
+            strOut += "&amp;";
+        else if (c == '<')
+            strOut += "&lt;";
+        else if (c == '>')
+            strOut += "&gt;";
+    }
+    strOut.append(text.substr(uRun));
+}
 } // namespace
 
 std::string EscapeXml(std::string_view text)
 {
     std::string strEscaped;
     strEscaped.reserve(text.size());
-    for (const char c : text)
-    {
-        if (c == '&')
-            strEscaped += "&amp;";
-        else if (c == '<')
-            strEscaped += "&lt;";
-        else if (c == '>')
-            strEscaped += "&gt;";
-        else if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-            strEscaped += c;
-    }
+    AppendEscapedXml(strEscaped, text);
     return strEscaped;
 }
 
@@ -37,7 +49,7 @@ void AppendXmlLeaf(std::string& strOut, std::string_view name, std::string_view 
     strOut += '<';
     strOut += name;
     strOut += '>';
-    strOut += EscapeXml(value);
+    AppendEscapedXml(strOut, value);
     strOut += "</";
     strOut += name;
     strOut += ">\n";
