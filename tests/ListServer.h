@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 // A list as servers publish it: scrambled XML whose root holds one element with the text.
 inline std::string PublishedList(const std::string& strText)
@@ -25,24 +26,32 @@ inline std::string StoredList(const std::string& strText)
 }
 
 // A list server on 127.0.0.1 serving fixed files under /lists/; anything else is a 404. It
-// counts the requests for each file.
+// counts the requests for each file and keeps the user agent and referrer of each request. A file
+// that requires an agent is refused (403) to requests with any other.
 class CListServer
 {
 public:
     CListServer(std::initializer_list<std::pair<const std::string, std::string>> files)
         : m_files(files)
     {
-        m_server.Get(R"(/lists/(.*))",
-                     [this](const httplib::Request& request, httplib::Response& response)
-                     {
-                         const std::lock_guard<std::mutex> lock(m_mutex);
-                         ++m_requests[request.matches[1]];
-                         const auto found = m_files.find(request.matches[1]);
-                         if (found == m_files.end())
-                             response.status = 404;
-                         else
-                             response.set_content(found->second, "text/plain");
-                     });
+        m_server.Get(
+            R"(/lists/(.*))",
+            [this](const httplib::Request& request, httplib::Response& response)
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                const std::string strFile = request.matches[1];
+                ++m_requests[strFile];
+                const std::string strAgent = request.get_header_value("User-Agent");
+                m_headers.push_back({strFile, strAgent, request.get_header_value("Referer")});
+                const auto found = m_files.find(strFile);
+                const auto required = m_requiredAgents.find(strFile);
+                if (required != m_requiredAgents.end() && required->second != strAgent)
+                    response.status = 403;
+                else if (found == m_files.end())
+                    response.status = 404;
+                else
+                    response.set_content(found->second, "text/plain");
+            });
         m_nPort = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         while (!m_server.is_running())
@@ -61,9 +70,29 @@ public:
         return m_requests;
     }
 
+    // Serves the file only to requests with exactly this user agent.
+    void RequireAgent(const std::string& strFile, const std::string& strAgent)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_requiredAgents[strFile] = strAgent;
+    }
+    struct SRequestHeaders
+    {
+        std::string strFile;
+        std::string strUserAgent;
+        std::string strReferrer;
+    };
+    std::vector<SRequestHeaders> Headers()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_headers;
+    }
+
 private:
     std::map<std::string, std::string> m_files;
     std::map<std::string, int> m_requests;
+    std::map<std::string, std::string> m_requiredAgents;
+    std::vector<SRequestHeaders> m_headers;
     std::mutex m_mutex;
     httplib::Server m_server;
     int m_nPort = 0;

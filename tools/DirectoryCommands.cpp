@@ -1,10 +1,10 @@
 #include "DirectoryCommands.h"
 #include "ReadBytes.h"
+#include "XmlText.h"
 
 #include "config/FileHandler.h"
 #include "config/ServerList.h"
 #include "directory/StationDirectory.h"
-#include "platform/TemporaryFile.h"
 #include "text/MyXmlDom.h"
 
 #include <cerrno>
@@ -46,36 +46,6 @@ std::string JoinPath(const char* pszFolder, const char* pszName)
     CMyString strPath(pszFolder);
     strPath.AppendPath(CMyString(pszName));
     return Text(strPath);
-}
-
-// Replaces the file whole with the bytes, with the permissions any new file of the user gets.
-bool WriteBytes(const std::string& strPath, const std::string& bytes)
-{
-    CTemporaryFile temporary{CMyString(strPath.c_str())};
-    if (!temporary.IsOpen())
-        return false;
-    const mode_t uMask = ::umask(0);
-    ::umask(uMask);
-    ::fchmod(temporary.GetDescriptor(), 0666 & ~uMask);
-    return WriteAllBytes(temporary.GetDescriptor(), bytes.data(), bytes.size()) &&
-           temporary.Commit(true);
-}
-
-std::string EscapeXml(const std::string& strText)
-{
-    std::string strEscaped;
-    for (const char c : strText)
-    {
-        if (c == '&')
-            strEscaped += "&amp;";
-        else if (c == '<')
-            strEscaped += "&lt;";
-        else if (c == '>')
-            strEscaped += "&gt;";
-        else
-            strEscaped += c;
-    }
-    return strEscaped;
 }
 
 // One plain source list: its bytes, and its version once checked.
@@ -130,9 +100,15 @@ int RunShow(const char* pszResFolder)
         const CMemoryStationTree::SNode* pParent = tree.GetNode(pNode->hParent);
         const long long nParent =
             pParent != nullptr ? static_cast<long long>(pParent->uItemData) : -1;
-        std::printf("%u\t%lld\t%d\t%s\t%s\t%s\n", uIndex, nParent, pItem->m_nType,
+        std::printf("%u\t%lld\t%d\t%s\t%s\t%s", uIndex, nParent, pItem->m_nType,
                     Field(pNode->strText).c_str(), Field(pItem->m_strPath).c_str(),
                     Field(pItem->m_strUrl).c_str());
+        // Request headers only where a station has them, so lines of other lists stay as they
+        // were.
+        if (!pItem->m_strUserAgent.IsEmpty() || !pItem->m_strReferrer.IsEmpty())
+            std::printf("\t%s\t%s", Field(pItem->m_strUserAgent).c_str(),
+                        Field(pItem->m_strReferrer).c_str());
+        std::printf("\n");
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         return Fail("cannot write to standard output");
@@ -190,7 +166,7 @@ int RunPublish(const char* pszSourceFolder, const char* pszOutFolder, const char
     for (const SSource& source : sources)
     {
         const std::string strPath = JoinPath(pszOutFolder, source.strName.c_str());
-        if (!WriteBytes(strPath, CFileHandler::Scramble(source.bytes)))
+        if (!WriteWholeFile(strPath, CFileHandler::Scramble(source.bytes)))
             return Fail("cannot write " + strPath + ": " + std::strerror(errno));
         strUpdate += std::string("\t<") + source.pszEntry + ">\n\t\t<VERSION>" +
                      EscapeXml(source.strVersion) + "</VERSION>\n\t\t<NAME>" +
@@ -201,7 +177,7 @@ int RunPublish(const char* pszSourceFolder, const char* pszOutFolder, const char
                      "</VERSION>\n\t\t<NAME>" + EscapeXml(pszExeUrl) + "</NAME>\n\t</EXE_UPDATE>\n";
     strUpdate += "</UPDATE_SETTINGS>\n";
     const std::string strPath = JoinPath(pszOutFolder, UPDATE_SETTINGS_FILE);
-    if (!WriteBytes(strPath, strUpdate))
+    if (!WriteWholeFile(strPath, strUpdate))
         return Fail("cannot write " + strPath + ": " + std::strerror(errno));
     return 0;
 }

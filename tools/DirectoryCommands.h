@@ -4,7 +4,8 @@
 
 // Loads the directory of the res folder the way the program does (no server search, no icons,
 // no versions recorded) and prints one line per record in directory order: index, parent index
-// (-1 at the top), type (1 station, 0 folder), caption, path and URL, separated by tabs.
+// (-1 at the top), type (1 station, 0 folder), caption, path and URL, separated by tabs; a
+// station with request headers adds its user agent and referrer.
 // Answers the exit status: 0, or 1 after a message on standard error.
 int RunShow(const char* pszResFolder);
 

@@ -1,5 +1,9 @@
 #include "ReadBytes.h"
 
+#include "platform/TemporaryFile.h"
+
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -21,4 +25,16 @@ bool ReadBytes(const char* pszPath, std::string& bytes, int& nError)
         nError = errno;
     std::fclose(pFile);
     return bRead;
+}
+
+bool WriteWholeFile(const std::string& strPath, const std::string& bytes)
+{
+    CTemporaryFile temporary{CMyString(strPath.c_str())};
+    if (!temporary.IsOpen())
+        return false;
+    const mode_t uMask = ::umask(0);
+    ::umask(uMask);
+    ::fchmod(temporary.GetDescriptor(), 0666 & ~uMask);
+    return WriteAllBytes(temporary.GetDescriptor(), bytes.data(), bytes.size()) &&
+           temporary.Commit(true);
 }

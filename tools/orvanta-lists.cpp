@@ -9,6 +9,8 @@
 
 #include "DirectoryCommands.h"
 #include "EngineCommands.h"
+#include "ImportCommand.h"
+#include "ListChecker.h"
 #include "ReadBytes.h"
 #include "platform/ConnectionCheck.h"
 #include "platform/TemporaryFile.h"
@@ -69,7 +71,8 @@ const SCommand COMMANDS[] = {
      "Loads the station directory of RESDIR (MoviesSettings.txt and the category files it\n"
      "names) exactly as the program does, without servers or icons, and prints one line per\n"
      "record in directory order: index, parent index (-1 at the top), type (1 station,\n"
-     "0 folder), caption, path and URL, separated by tabs."},
+     "0 folder), caption, path and URL, separated by tabs. A station with a USER_AGENT or\n"
+     "REFERRER adds both as two more fields."},
     {"engines", "RESDIR", 1, 1,
      "Loads RESDIR/SearchSettings.txt as the program does and prints one line per search\n"
      "engine: id, separator (1/0), caption, prefix, placeholder and character set, separated\n"
@@ -82,6 +85,25 @@ const SCommand COMMANDS[] = {
      "category files it names and SearchSettings.txt, each an XML text with its VERSION)\n"
      "writes the scrambled lists and a matching UpdateSettings.txt into OUTDIR, ready for any\n"
      "static HTTP server. --exe-version and --exe-url together add an EXE_UPDATE entry."},
+    {"import-m3u", "PLAYLIST SRCDIR --category NAME [--file FILE]", 4, 6,
+     "Reads the M3U or M3U8 playlist PLAYLIST and writes its stations as the category NAME\n"
+     "into the plain list sources in SRCDIR: the category file FILE (by default the file the\n"
+     "category already has, else one named after it) with one menu per group-title (\"Other\"\n"
+     "for entries without one), stations in playlist order with their titles, tvg-logo as\n"
+     "icon and #EXTVLCOPT http-user-agent / http-referrer as USER_AGENT / REFERRER; and the\n"
+     "category's entry in SRCDIR/MoviesSettings.txt (made when missing). Changed files get a\n"
+     "higher VERSION, ready for publish. The same address twice in one menu is kept once;\n"
+     "comments, unknown directives, entries without an address and addresses that are not on\n"
+     "the network are skipped and counted."},
+    {"check", "SRCDIR|RESDIR", 1, 1,
+     "Loads every list of the folder (plain sources or published, scrambled lists) as the\n"
+     "program would and prints, as FILE:LINE: message, everything the program would skip or\n"
+     "refuse without a word: categories without a file or with an unsafe file name, files\n"
+     "that do not load, stations without caption or URL, addresses that are not on the\n"
+     "network or that the player would cut at their last \"&\", duplicate captions in a menu,\n"
+     "engines without PREFIX, versions that are not dotted, and UpdateSettings.txt entries\n"
+     "whose file is missing or has another version. Exit status 0 when nothing was found,\n"
+     "1 with findings."},
 };
 
 void PrintUsage(std::FILE* pOut)
@@ -314,6 +336,30 @@ int RunPublishCommand(char** ppArguments, int nArguments)
     return RunPublish(ppArguments[0], ppArguments[1], pszExeVersion, pszExeUrl);
 }
 
+// import-m3u PLAYLIST SRCDIR --category NAME [--file FILE], the options in any order.
+int RunImportCommand(char** ppArguments, int nArguments)
+{
+    const char* pszCategory = nullptr;
+    const char* pszFileName = nullptr;
+    bool bUsage = ppArguments[0][0] == '\0' || ppArguments[1][0] == '\0';
+    for (int i = 2; i < nArguments && !bUsage; i += 2)
+    {
+        const bool bCategory = std::strcmp(ppArguments[i], "--category") == 0;
+        const bool bFile = std::strcmp(ppArguments[i], "--file") == 0;
+        if ((!bCategory && !bFile) || i + 1 >= nArguments)
+            bUsage = true;
+        else
+            (bCategory ? pszCategory : pszFileName) = ppArguments[i + 1];
+    }
+    if (bUsage || pszCategory == nullptr)
+    {
+        std::fprintf(stderr, "Usage: %s import-m3u PLAYLIST SRCDIR --category NAME [--file FILE]\n",
+                     TOOL_NAME);
+        return EXIT_USAGE;
+    }
+    return RunImportM3u(ppArguments[0], ppArguments[1], pszCategory, pszFileName);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -357,6 +403,8 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(pCommand->pszName, "publish") == 0)
         return RunPublishCommand(ppArguments, nArguments);
+    if (std::strcmp(pCommand->pszName, "import-m3u") == 0)
+        return RunImportCommand(ppArguments, nArguments);
     if (std::strcmp(pCommand->pszName, "query") == 0)
         return RunQuery(ppArguments[0], ppArguments[1], ppArguments[2]);
     // Every argument is a non-empty path.
@@ -377,5 +425,7 @@ int main(int argc, char** argv)
         return RunShow(ppArguments[0]);
     if (std::strcmp(pCommand->pszName, "engines") == 0)
         return RunEngines(ppArguments[0]);
+    if (std::strcmp(pCommand->pszName, "check") == 0)
+        return RunCheck(ppArguments[0]);
     return RunCheckUpdates(ppArguments);
 }

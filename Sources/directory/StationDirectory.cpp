@@ -16,7 +16,8 @@ namespace
 // Element names, made once: a large directory looks them up several times per station.
 const CMyString& ElementName(int nElement)
 {
-    static const CMyString s_names[] = {"MENU", "MENU_ITEM", "CAPTION", "ICON_URL", "URL"};
+    static const CMyString s_names[] = {"MENU", "MENU_ITEM",  "CAPTION", "ICON_URL",
+                                        "URL",  "USER_AGENT", "REFERRER"};
     return s_names[nElement];
 }
 enum
@@ -25,7 +26,9 @@ enum
     ELEMENT_MENU_ITEM,
     ELEMENT_CAPTION,
     ELEMENT_ICON_URL,
-    ELEMENT_URL
+    ELEMENT_URL,
+    ELEMENT_USER_AGENT,
+    ELEMENT_REFERRER
 };
 
 bool IsNamed(const CXmlNode* pNode, const char* pszName)
@@ -250,9 +253,12 @@ void CStationDirectory::LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const
         strItemPath.AppendPath(strCaption);
         if (bStation)
         {
-            AddRecord(STATION_ITEM_STATION, strCaption,
-                      pEntry->GetChildValue(ElementName(ELEMENT_URL)), strItemPath, strIconPath,
-                      hItem);
+            CStationItem* pStation = AddRecord(STATION_ITEM_STATION, strCaption,
+                                               pEntry->GetChildValue(ElementName(ELEMENT_URL)),
+                                               strItemPath, strIconPath, hItem);
+            // Optional request headers of the station; lists without them load as before.
+            pStation->m_strUserAgent = pEntry->GetChildValue(ElementName(ELEMENT_USER_AGENT));
+            pStation->m_strReferrer = pEntry->GetChildValue(ElementName(ELEMENT_REFERRER));
         }
         else
         {
@@ -263,9 +269,9 @@ void CStationDirectory::LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const
     }
 }
 
-void CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption,
-                                  const CMyString& strUrl, const CMyString& strPath,
-                                  const CMyString& strIconPath, HTREEITEM hItem)
+CStationItem* CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption,
+                                           const CMyString& strUrl, const CMyString& strPath,
+                                           const CMyString& strIconPath, HTREEITEM hItem)
 {
     CStationItem* pItem = new CStationItem;
     pItem->m_nType = nType;
@@ -276,6 +282,7 @@ void CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption,
     pItem->m_hItem = hItem;
     m_arrItems.Add(pItem);
     m_uItemCount = m_arrItems.GetCount();
+    return pItem;
 }
 
 int32_t CStationDirectory::LoadIcon(const CMyString& strName)

@@ -56,6 +56,10 @@ public:
     // The caption in lower case, for the tree search.
     CMyString m_strSearchName;
     HTREEITEM m_hItem = TREE_ROOT;
+    // Stations: what the player sends as user agent and as referrer when it requests the stream;
+    // empty for the player's own (and for folders). Some streams refuse other players.
+    CMyString m_strUserAgent;
+    CMyString m_strReferrer;
 };
 
 // What the directory loader needs of a tree control and its image list. The station tree view
@@ -169,9 +173,10 @@ private:
     void LoadCategoryFile(const CMyString& strResFolder, const CMyString& strFileName,
                           HTREEITEM hCategory);
     void LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const CMyString& strPath);
-    // Appends a record for the item; its index is the current record counter.
-    void AddRecord(int32_t nType, const CMyString& strCaption, const CMyString& strUrl,
-                   const CMyString& strPath, const CMyString& strIconPath, HTREEITEM hItem);
+    // Appends a record for the item; its index is the current record counter. Answers it.
+    CStationItem* AddRecord(int32_t nType, const CMyString& strCaption, const CMyString& strUrl,
+                            const CMyString& strPath, const CMyString& strIconPath,
+                            HTREEITEM hItem);
     // Downloads the icon named relative to the server URL (when its file is not there yet) and
     // adds it to the image list; answers the image index or -1.
     int32_t LoadIcon(const CMyString& strName);

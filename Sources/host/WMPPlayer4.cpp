@@ -62,6 +62,24 @@ std::string ReasonOfLogLine(std::string strLine)
         return strLine.substr(uAt + 2);
     return strLine;
 }
+
+// The text without control characters.
+CMyString WithoutControlCharacters(const CMyString& strText)
+{
+    if (strText.IsEmpty())
+        return CMyString();
+    std::string text(strText.GetBuffer(), strText.GetLength());
+    std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return CMyString(text.c_str());
+}
+
+mpv_node StringNode(const char* pszText)
+{
+    mpv_node node{};
+    node.format = MPV_FORMAT_STRING;
+    node.u.string = const_cast<char*>(pszText);
+    return node;
+}
 } // namespace
 
 // The native OpenGL window that mpv draws into, placed in the player through a window container.
@@ -327,6 +345,12 @@ void CWMPPlayer4::SetURL(const CMyString& strURL)
     SetState(PLAY_STATE_READY, "");
 }
 
+void CWMPPlayer4::SetRequestHeaders(const CMyString& strUserAgent, const CMyString& strReferrer)
+{
+    m_strUserAgent = WithoutControlCharacters(strUserAgent);
+    m_strReferrer = WithoutControlCharacters(strReferrer);
+}
+
 void CWMPPlayer4::Play()
 {
     if (m_pMpv == nullptr || m_strURL.IsEmpty())
@@ -418,9 +442,44 @@ void CWMPPlayer4::LoadNow()
         return;
     int nFlag = 0;
     mpv_set_property(m_pMpv, "pause", MPV_FORMAT_FLAG, &nFlag);
-    const char* args[] = {"loadfile", m_strURL.GetBuffer(), "replace", nullptr};
+    // The request headers go with the load as options of this stream alone: the engine drops
+    // them when the stream ends, so the next stream starts with its own.
+    char szUserAgent[] = "user-agent";
+    char szReferrer[] = "referrer";
+    char* apszKeys[2] = {};
+    mpv_node options[2] = {};
+    mpv_node_list optionList{};
+    optionList.keys = apszKeys;
+    optionList.values = options;
+    if (!m_strUserAgent.IsEmpty())
+    {
+        apszKeys[optionList.num] = szUserAgent;
+        options[optionList.num++] = StringNode(m_strUserAgent.GetBuffer());
+    }
+    if (!m_strReferrer.IsEmpty())
+    {
+        apszKeys[optionList.num] = szReferrer;
+        options[optionList.num++] = StringNode(m_strReferrer.GetBuffer());
+    }
+    // Named arguments: the positions of loadfile's arguments differ between engine versions.
+    char szName[] = "name";
+    char szUrl[] = "url";
+    char szFlags[] = "flags";
+    char szOptions[] = "options";
+    char* apszArgumentKeys[] = {szName, szUrl, szFlags, szOptions};
+    mpv_node arguments[4] = {
+        StringNode("loadfile"), StringNode(m_strURL.GetBuffer()), StringNode("replace"), {}};
+    arguments[3].format = MPV_FORMAT_NODE_MAP;
+    arguments[3].u.list = &optionList;
+    mpv_node_list argumentList{};
+    argumentList.num = 4;
+    argumentList.values = arguments;
+    argumentList.keys = apszArgumentKeys;
+    mpv_node command{};
+    command.format = MPV_FORMAT_NODE_MAP;
+    command.u.list = &argumentList;
     mpv_node result{};
-    if (mpv_command_ret(m_pMpv, args, &result) < 0)
+    if (mpv_command_node(m_pMpv, &command, &result) < 0)
     {
         CMyString strStatus("Failed: ");
         strStatus += "cannot open ";

@@ -45,6 +45,13 @@ public:
     bool IsHeadless() const { return m_bHeadless; }
 
     CMyString GetURL() const { return m_strURL; }
+    // The user agent and the referrer sent with the requests of the streams started from now
+    // on (empty: the engine's own agent, no referrer). The engine holds them for one stream
+    // only, so a stream started without them never inherits those of the one before. Control
+    // characters are dropped: they would end the request's header line.
+    void SetRequestHeaders(const CMyString& strUserAgent, const CMyString& strReferrer);
+    CMyString GetUserAgent() const { return m_strUserAgent; }
+    CMyString GetReferrer() const { return m_strReferrer; }
     // Remembers the stream; starts it at once when autoStart is on, otherwise stops what plays.
     void SetURL(const CMyString& strURL);
     int32_t GetPlayState() const { return m_nPlayState; }
@@ -117,6 +124,8 @@ private:
     bool m_bHeadless = false;
 
     CMyString m_strURL;
+    CMyString m_strUserAgent;
+    CMyString m_strReferrer;
     CMyString m_strStatus;
     CMyString m_strFailure; // the reason the log gave for the current stream, if any
     int32_t m_nPlayState = PLAY_STATE_UNDEFINED;

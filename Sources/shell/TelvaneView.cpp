@@ -180,6 +180,8 @@ void CTelvaneView::SetStation(const CStationItem& station)
     m_station.m_nType = station.m_nType;
     m_station.m_strUrl = station.m_strUrl;
     m_station.m_strPath = station.m_strPath;
+    m_station.m_strUserAgent = station.m_strUserAgent;
+    m_station.m_strReferrer = station.m_strReferrer;
     // Choosing another station (also with Previous or Next) ends the tries of the one that
     // broke off.
     if (m_nReconnectTry > 0 &&
@@ -217,6 +219,8 @@ void CTelvaneView::Play()
         return;
 
     EndReconnecting(false);
+    // The station's own request headers, or none: never those of the station before.
+    m_pPlayer->SetRequestHeaders(m_station.m_strUserAgent, m_station.m_strReferrer);
     m_pPlayer->SetURL(strUrl);
 
     if (m_pMainFrame != nullptr)

@@ -71,10 +71,11 @@ public:
     // owned). The frame or the document clears it before that view goes away.
     void SetKeyReceiver(CDocumentView* pKeyReceiver) { m_pKeyReceiver = pKeyReceiver; }
 
-    // Copies the record's type, URL and path into the current station; nothing is played.
+    // Copies the record's type, URL, path and request headers into the current station; nothing
+    // is played.
     void SetStation(const CStationItem& station);
-    // The current station becomes a station with that URL and path; when either is empty
-    // nothing changes.
+    // The current station becomes a station with that URL and path and no request headers;
+    // when either is empty nothing changes.
     void SetStation(const CMyString& strUrl, const CMyString& strPath);
     const CStationItem& GetStation() const { return m_station; }
 

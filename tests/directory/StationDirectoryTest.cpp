@@ -64,7 +64,9 @@ protected:
 };
 
 const char* const kNewsFile = "<CAT><VERSION>3.1</VERSION><MENU><CAPTION>News</CAPTION>"
-                              "<MENU_ITEM><CAPTION>BBC</CAPTION><URL>http://bbc/</URL></MENU_ITEM>"
+                              "<MENU_ITEM><CAPTION>BBC</CAPTION><URL>http://bbc/</URL>"
+                              "<user_agent>Agent/1.0 (X; &quot;a&quot;)</user_agent>"
+                              "<REFERRER>http://portal/</REFERRER></MENU_ITEM>"
                               "<MENU><CAPTION>World</CAPTION>"
                               "<menu_item><caption>CNN</caption><url>http://cnn/</url></menu_item>"
                               "<MENU><CAPTION>Deep</CAPTION><MENU_ITEM><CAPTION>X</CAPTION>"
@@ -114,6 +116,13 @@ TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
         EXPECT_TRUE(pItem->m_strIconPath.IsEmpty());
     }
     EXPECT_EQ(Text(m_directory.GetItem(0)->m_strSearchName), "news & more");
+    // Request headers are kept with their station; the others have none.
+    EXPECT_EQ(Text(m_directory.GetItem(1)->m_strUserAgent), "Agent/1.0 (X; \"a\")");
+    EXPECT_EQ(Text(m_directory.GetItem(1)->m_strReferrer), "http://portal/");
+    for (uint32_t i : {0u, 3u, 5u})
+        EXPECT_TRUE(m_directory.GetItem(i)->m_strUserAgent.IsEmpty() &&
+                    m_directory.GetItem(i)->m_strReferrer.IsEmpty())
+            << i;
     EXPECT_TRUE(Node(0).bExpanded);
     EXPECT_FALSE(Node(7).bExpanded); // no category file
     EXPECT_TRUE(m_tree.IsScrolledToTop());

@@ -158,6 +158,31 @@ TEST_F(PlayerTest, SettingsReachTheEngineAndVolumeStaysInRange)
     EXPECT_TRUE(m_player.GetMute());
 }
 
+// A stream that refuses other players plays with the agent it expects; the next stream started
+// without headers sends the engine's own again.
+TEST_F(PlayerTest, RequestHeadersHoldForTheirStreamOnly)
+{
+    const std::string strAgent = "Station Agent/2.0 (X11; \"quoted\", comma)";
+    m_server.RequireAgent("clip.ts", strAgent);
+    // A line break would end the header line and start another: it is dropped.
+    m_player.SetRequestHeaders(strAgent.c_str(), "http://portal.example/\r\nX-Injected: 1");
+    EXPECT_EQ(Text(m_player.GetReferrer()), "http://portal.example/X-Injected: 1");
+    m_player.SetURL(ClipUrl().c_str());
+    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Status();
+    const auto headers = m_server.Headers();
+    ASSERT_FALSE(headers.empty());
+    EXPECT_EQ(headers.back().strUserAgent, strAgent);
+    EXPECT_EQ(headers.back().strReferrer, "http://portal.example/X-Injected: 1");
+
+    m_player.SetRequestHeaders(CMyString(), CMyString());
+    m_player.SetURL(ClipUrl().c_str());
+    ASSERT_TRUE(PumpEventsUntil([&] { return Status().rfind("Failed", 0) == 0; }, 30)) << Status();
+    EXPECT_NE(Status().find("403"), std::string::npos) << Status();
+    EXPECT_NE(m_server.Headers().back().strUserAgent, strAgent);
+    EXPECT_EQ(m_server.Headers().back().strReferrer, "");
+    EXPECT_EQ(Text(m_player.GetEngineProperty("user-agent")).find("Station"), std::string::npos);
+}
+
 TEST(PlayerWithoutEngineTest, OperationsBeforeCreateDoNothing)
 {
     CWMPPlayer4 player(nullptr, true);

@@ -14,6 +14,8 @@
 #include "TestSupport.h"
 #include "skin/WidgetTestSupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QSplitter>
@@ -276,6 +278,74 @@ TEST_F(TelvaneViewTest, PlaysAStationOnceUntilItStopsAndShowsItsState)
     // A station with an empty path leaves the current one as it was.
     m_pView->SetStation(CMyString("http://127.0.0.1:9/other.ts"), CMyString());
     EXPECT_EQ(Text(m_pView->GetStation().m_strPath), "Demo/Missing");
+}
+
+// A playlist imported and published with the list tool loads with its stations' request
+// headers, and the view plays a channel that the server gives only to the agent the playlist
+// names; the next station, which names none, does not inherit it.
+TEST_F(TelvaneViewTest, AnImportedStationPlaysWithTheAgentItsServerRequires)
+{
+    ASSERT_TRUE(s_strClipError.empty()) << s_strClipError;
+    const std::string strAgent = "ListAgent/1.0 (round trip; \"quoted\", comma)";
+    m_pServer->RequireAgent("clip.ts", strAgent);
+    Write("channels.m3u",
+          "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1 group-title=\"Local\",Local Channel\r\n"
+          "#EXTVLCOPT:http-user-agent=" +
+              strAgent +
+              "\r\n"
+              "#EXTVLCOPT:http-referrer=http://portal.example/\r\n" +
+              ClipUrl() + "\r\n#EXTINF:-1 group-title=\"Local\",Without Agent\r\n" + ClipUrl() +
+              "?plain=1\r\n");
+    const std::string strDemo = std::string(ORVANTA_SOURCE_DIR) + "/demo/lists/";
+    QDir().mkpath(QString::fromStdString(Path("src")));
+    for (const char* pszList : {"ServerSettings.txt", "SearchSettings.txt"})
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(strDemo + pszList),
+                                QString::fromStdString(Path("src/") + pszList)));
+    for (const QStringList& arguments :
+         {QStringList{"import-m3u", QString::fromStdString(Path("channels.m3u")),
+                      QString::fromStdString(Path("src")), "--category", "Local TV"},
+          QStringList{"publish", QString::fromStdString(Path("src")),
+                      QString::fromStdString(Path("site"))}})
+    {
+        QProcess tool;
+        tool.start(ORVANTA_LISTS_TOOL, arguments);
+        ASSERT_TRUE(tool.waitForFinished(30000));
+        ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    }
+
+    CMemoryStationTree tree;
+    CStationDirectory directory(tree);
+    directory.SetRecordVersions(false);
+    directory.SetFetchIcons(false);
+    ASSERT_TRUE(directory.LoadMoviesSettings(CMyString(Path("site").c_str())));
+    const CStationItem* pWithAgent = nullptr;
+    const CStationItem* pWithout = nullptr;
+    for (uint32_t i = 0; i < directory.GetCount(); ++i)
+    {
+        const std::string strPath = Text(directory.GetItem(i)->m_strPath);
+        if (strPath == "Local TV/Local/Local Channel")
+            pWithAgent = directory.GetItem(i);
+        else if (strPath == "Local TV/Local/Without Agent")
+            pWithout = directory.GetItem(i);
+    }
+    ASSERT_NE(pWithAgent, nullptr);
+    ASSERT_NE(pWithout, nullptr);
+
+    ASSERT_TRUE(m_pView->Create(CMyString()));
+    m_pView->show();
+    m_pView->SetStation(*pWithAgent);
+    m_pView->Play();
+    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
+    EXPECT_EQ(m_pServer->Headers().back().strUserAgent, strAgent);
+    EXPECT_EQ(m_pServer->Headers().back().strReferrer, "http://portal.example/");
+
+    m_pView->SetStation(*pWithout);
+    m_pView->Play();
+    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_READY)) << Text(Player().GetStatus());
+    EXPECT_NE(Text(Player().GetStatus()).find("403"), std::string::npos)
+        << Text(Player().GetStatus());
+    EXPECT_NE(m_pServer->Headers().back().strUserAgent, strAgent);
+    EXPECT_EQ(m_pServer->Headers().back().strReferrer, "");
 }
 
 TEST_F(TelvaneViewTest, LaysOutItsPartsHandsKeysToTheTreeAndKeepsItsColumnWide)
