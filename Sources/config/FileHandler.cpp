@@ -3,9 +3,11 @@
 #include "net/MyBuffer.h"
 #include "platform/TemporaryFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,6 +36,24 @@ size_t ReadFull(int nFile, unsigned char* pBuffer, size_t uSize)
 
 // Opens a file for reading without blocking on a pipe or device; only regular files are
 // accepted. Answers -1 otherwise.
+// Appends uSize bytes (holding no NUL) to the text, growing it only when the room reserved for
+// it is used up; false when the text would pass the largest length a string can have.
+bool AppendBytes(CMyString& strText, const unsigned char* pBytes, size_t uSize)
+{
+    if (uSize == 0)
+        return true;
+    const uint64_t uLength = uint64_t{strText.GetLength()} + uSize;
+    if (uLength >= UINT32_MAX - 1)
+        return false;
+    if (uLength + 1 > strText.GetMaxCount())
+        strText.Reserve(static_cast<uint32_t>(uLength + uLength / 2 + 1));
+    if (strText.GetMaxCount() < uLength + 1)
+        return false;
+    std::memcpy(strText.GetBuffer() + strText.GetLength(), pBytes, uSize);
+    strText.SetLength(static_cast<uint32_t>(uLength));
+    return true;
+}
+
 int OpenRegularFile(const CMyString& strPath, struct stat& info)
 {
     if (strPath.IsEmpty())
@@ -191,30 +211,56 @@ bool CFileHandler::ReadScrambledFile(const CMyString& strPath, CMyString& strTex
     const int nFile = OpenRegularFile(strPath, info);
     if (nFile < 0)
         return false;
-    // One allocation for the whole text instead of one per block.
-    const uint64_t uWanted = uint64_t{strText.GetLength()} + static_cast<uint64_t>(info.st_size);
+    // One allocation for the whole text instead of one per block (one more byte, so that the
+    // text may fill it to the end).
+    const uint64_t uWanted =
+        uint64_t{strText.GetLength()} + static_cast<uint64_t>(info.st_size) + 1;
     if (uWanted < UINT32_MAX)
         strText.Reserve(static_cast<uint32_t>(uWanted));
 
+    // The file is unscrambled in 1024-byte blocks: each is a whole number of words, so the key
+    // stays aligned with the file's words throughout, and each block's text ends at its first
+    // NUL (the padding of the last block, or a NUL inside the list). They are read many at once.
     const unsigned char keyBytes[4] = {
         static_cast<unsigned char>(uKey), static_cast<unsigned char>(uKey >> 8),
         static_cast<unsigned char>(uKey >> 16), static_cast<unsigned char>(uKey >> 24)};
-    // Every block but the last is a whole number of words, so the key stays aligned with the
-    // file's words throughout.
-    unsigned char block[1024 + 1];
+    uint32_t uKeyWord = 0;
+    std::memcpy(&uKeyWord, keyBytes, 4);
+    constexpr size_t kBlock = 1024;
+    constexpr size_t kChunk = 64 * kBlock;
+    std::vector<unsigned char> chunk(kChunk + sizeof(uint32_t));
     for (;;)
     {
-        std::memset(block, 0, sizeof block);
-        const size_t uRead = ReadFull(nFile, block, 1024);
+        const size_t uRead = ReadFull(nFile, chunk.data(), kChunk);
         if (uRead == 0)
             break;
+        // The padding bytes past the end of the file were scrambled too: unscramble whole words
+        // and let the text end after the bytes read.
         const size_t uWords = (uRead + 3) / 4;
-        for (size_t i = 0; i < uWords * 4; ++i)
-            block[i] ^= keyBytes[i % 4];
-        // The padding bytes past the end of the file were scrambled too: the block's text ends
-        // at its first NUL or after the bytes read.
-        block[uRead] = 0;
-        strText.Append(reinterpret_cast<const char*>(block));
+        std::memset(chunk.data() + uRead, 0, uWords * 4 - uRead);
+        for (size_t i = 0; i < uWords; ++i)
+        {
+            uint32_t uWord = 0;
+            std::memcpy(&uWord, chunk.data() + i * 4, 4);
+            uWord ^= uKeyWord;
+            std::memcpy(chunk.data() + i * 4, &uWord, 4);
+        }
+        for (size_t uStart = 0; uStart < uRead; uStart += kBlock)
+        {
+            const size_t uBlock = std::min(kBlock, uRead - uStart);
+            const void* pNul = std::memchr(chunk.data() + uStart, 0, uBlock);
+            const size_t uText = pNul != nullptr
+                                     ? static_cast<size_t>(static_cast<const unsigned char*>(pNul) -
+                                                           (chunk.data() + uStart))
+                                     : uBlock;
+            if (!AppendBytes(strText, chunk.data() + uStart, uText))
+            {
+                ::close(nFile);
+                return false;
+            }
+        }
+        if (uRead < kChunk)
+            break;
     }
     ::close(nFile);
     return true;

@@ -8,34 +8,17 @@
 #include "platform/WindowMessage.h"
 #include "text/MyXmlDom.h"
 
+#include <string_view>
+#include <utility>
+
 #include <sys/stat.h>
 
 namespace
 {
 
-// Element names, made once: a large directory looks them up several times per station.
-const CMyString& ElementName(int nElement)
+CMyString ToString(std::string_view text)
 {
-    static const CMyString s_names[] = {"MENU", "MENU_ITEM", "CAPTION", "ICON_URL", "URL"};
-    return s_names[nElement];
-}
-enum
-{
-    ELEMENT_MENU,
-    ELEMENT_MENU_ITEM,
-    ELEMENT_CAPTION,
-    ELEMENT_ICON_URL,
-    ELEMENT_URL
-};
-
-bool IsNamed(const CXmlNode* pNode, const char* pszName)
-{
-    return pNode->GetName().IsEqualNoCase(CMyString(pszName));
-}
-
-bool IsNamed(const CXmlNode* pNode, int nElement)
-{
-    return pNode->GetName().IsEqualNoCase(ElementName(nElement));
+    return CMyString(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 CMyString LowerCase(const CMyString& strText)
@@ -82,11 +65,10 @@ bool LoadSettingsFile(const CMyString& strResFolder, const CMyString& strFileNam
 HTREEITEM CMemoryStationTree::InsertItem(HTREEITEM hParent, const CMyString& strText,
                                          uint32_t uItemData)
 {
-    SNode node;
+    SNode& node = m_nodes.emplace_back();
     node.hParent = hParent;
     node.strText = strText;
     node.uItemData = uItemData;
-    m_nodes.push_back(std::move(node));
     return static_cast<HTREEITEM>(m_nodes.size());
 }
 
@@ -184,11 +166,11 @@ bool CStationDirectory::LoadMoviesSettings(const CMyString& strResFolder)
         for (int32_t nChild = 0; nChild < pMovies->GetChildCount(); ++nChild)
         {
             const CXmlNode* pEntry = pMovies->GetChild(nChild);
-            if (IsNamed(pEntry, "ICON"))
+            if (pEntry->IsNamed("ICON"))
                 m_nStationImage = LoadIcon(pEntry->GetValue());
-            else if (IsNamed(pEntry, "FOLDER_ICON"))
+            else if (pEntry->IsNamed("FOLDER_ICON"))
                 m_nFolderImage = LoadIcon(pEntry->GetValue());
-            else if (IsNamed(pEntry, "CATEGORY") && pEntry->FindChild("NAME") != nullptr)
+            else if (pEntry->IsNamed("CATEGORY") && pEntry->FindChild("NAME") != nullptr)
             {
                 const CMyString strName = pEntry->GetChildValue("NAME");
                 const HTREEITEM hCategory = m_tree.InsertItem(TREE_ROOT, strName, m_uItemCount);
@@ -226,51 +208,55 @@ void CStationDirectory::LoadCategoryFile(const CMyString& strResFolder,
     if (m_bRecordVersions && pRoot->FindChild("VERSION") != nullptr)
         Settings().SetFileVersion(strFileName, pRoot->GetChildValue("VERSION"));
     if (const CXmlNode* pMenu = pRoot->FindChild("MENU"))
-        LoadMenu(pMenu, hCategory, pMenu->GetChildValue("CAPTION"));
+        LoadMenu(pMenu, hCategory, ToString(pMenu->GetChildValueView("CAPTION")));
 }
 
 void CStationDirectory::LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const CMyString& strPath)
 {
+    // A large directory holds hundreds of thousands of stations: the element texts are read in
+    // place, and each record's strings are made once and moved into it.
     for (int32_t nChild = 0; nChild < pMenu->GetChildCount(); ++nChild)
     {
         const CXmlNode* pEntry = pMenu->GetChild(nChild);
-        const bool bStation = IsNamed(pEntry, ELEMENT_MENU_ITEM);
-        if (!bStation && !IsNamed(pEntry, ELEMENT_MENU))
+        const bool bStation = pEntry->IsNamed("MENU_ITEM");
+        if (!bStation && !pEntry->IsNamed("MENU"))
             continue;
-        const CMyString strCaption = pEntry->GetChildValue(ElementName(ELEMENT_CAPTION));
-        if (strCaption.IsEmpty())
+        const std::string_view caption = pEntry->GetChildValueView("CAPTION");
+        if (caption.empty())
             continue;
+        const CMyString strCaption = ToString(caption);
 
         const HTREEITEM hItem = m_tree.InsertItem(hParent, strCaption, m_uItemCount);
         CMyString strIconPath;
         if (m_bFetchIcons)
-            strIconPath = CacheIcon(pEntry->GetChildValue(ElementName(ELEMENT_ICON_URL)));
-        CMyString strItemPath(strPath);
+            strIconPath = CacheIcon(ToString(pEntry->GetChildValueView("ICON_URL")));
+        CMyString strItemPath;
+        strItemPath.Reserve(strPath.GetLength() + strCaption.GetLength() + 1);
+        strItemPath.Append(strPath);
         strItemPath.AppendPath(strCaption);
         if (bStation)
         {
-            AddRecord(STATION_ITEM_STATION, strCaption,
-                      pEntry->GetChildValue(ElementName(ELEMENT_URL)), strItemPath, strIconPath,
-                      hItem);
+            AddRecord(STATION_ITEM_STATION, strCaption, ToString(pEntry->GetChildValueView("URL")),
+                      std::move(strItemPath), std::move(strIconPath), hItem);
         }
         else
         {
             m_tree.SetItemImage(hItem, m_nFolderImage, m_nFolderImage);
-            AddRecord(STATION_ITEM_FOLDER, strCaption, FOLDER_URL, CMyString(), strIconPath, hItem);
+            AddRecord(STATION_ITEM_FOLDER, strCaption, FOLDER_URL, CMyString(),
+                      std::move(strIconPath), hItem);
             LoadMenu(pEntry, hItem, strItemPath);
         }
     }
 }
 
-void CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption,
-                                  const CMyString& strUrl, const CMyString& strPath,
-                                  const CMyString& strIconPath, HTREEITEM hItem)
+void CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption, CMyString strUrl,
+                                  CMyString strPath, CMyString strIconPath, HTREEITEM hItem)
 {
     CStationItem* pItem = new CStationItem;
     pItem->m_nType = nType;
-    pItem->m_strIconPath = strIconPath;
-    pItem->m_strPath = strPath;
-    pItem->m_strUrl = strUrl;
+    pItem->m_strIconPath = std::move(strIconPath);
+    pItem->m_strPath = std::move(strPath);
+    pItem->m_strUrl = std::move(strUrl);
     pItem->m_strSearchName = LowerCase(strCaption);
     pItem->m_hItem = hItem;
     m_arrItems.Add(pItem);

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -113,7 +114,8 @@ public:
 private:
     SNode* FindNode(HTREEITEM hItem);
 
-    std::vector<SNode> m_nodes;
+    // A deque, so that a large tree grows without moving its nodes.
+    std::deque<SNode> m_nodes;
     std::vector<std::string> m_icons;
     bool m_bScrolledToTop = false;
 };
@@ -164,8 +166,8 @@ private:
                           HTREEITEM hCategory);
     void LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const CMyString& strPath);
     // Appends a record for the item; its index is the current record counter.
-    void AddRecord(int32_t nType, const CMyString& strCaption, const CMyString& strUrl,
-                   const CMyString& strPath, const CMyString& strIconPath, HTREEITEM hItem);
+    void AddRecord(int32_t nType, const CMyString& strCaption, CMyString strUrl, CMyString strPath,
+                   CMyString strIconPath, HTREEITEM hItem);
     // Downloads the icon named relative to the server URL (when its file is not there yet) and
     // adds it to the image list; answers the image index or -1.
     int32_t LoadIcon(const CMyString& strName);
