@@ -19,6 +19,8 @@ packages=(
     openbox xdotool x11-utils x11-xserver-utils
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+    # the yardstick of scripts/bench-directory.sh only; the program keeps its own reader
+    libpugixml-dev
 )
 
 missing=()
