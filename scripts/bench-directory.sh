@@ -14,7 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 stations=${2:-100}
 rounds=${3:-7}
-lists=$build/tools/orvanta-lists
+# LISTS may name another build of the tool, such as one from before a change.
+lists=${LISTS:-$build/tools/orvanta-lists}
 pugi=$build/tests/bench/pugixml_directory_show
 for program in "$lists" "$pugi"; do
     [[ -x $program ]] || { echo "missing $program: build it first (libpugixml-dev)" >&2; exit 1; }

@@ -236,25 +236,15 @@ bool CFolderTreeView::NextStation()
 void CFolderTreeView::FindNext(CMyString& strText)
 {
     strText.MakeLower();
-    const uint32_t uCount = m_directory.GetCount();
     int64_t nStart = SelectedIndex();
-    if (nStart < 0 || nStart >= static_cast<int64_t>(uCount))
+    if (nStart < 0 || nStart >= static_cast<int64_t>(m_directory.GetCount()))
         nStart = 0;
-    // Visit every record once, starting after the selected one; the selected one comes last.
-    for (uint32_t uVisited = 1; uVisited <= uCount; ++uVisited)
+    // Every record is visited once, starting after the selected one; the selected one comes last.
+    const uint32_t uFound = m_directory.FindRecord(strText, static_cast<uint32_t>(nStart));
+    if (uFound != MY_NOT_FOUND)
     {
-        const auto uIndex =
-            static_cast<uint32_t>((static_cast<uint64_t>(nStart) + uVisited) % uCount);
-        const CStationItem* pRecord = m_directory.GetItem(uIndex);
-        if (pRecord == nullptr)
-            continue;
-        if (strText.IsEmpty() ||
-            (!pRecord->m_strSearchName.IsEmpty() &&
-             pRecord->m_strSearchName.Find(strText.GetBuffer()) != MY_NOT_FOUND))
-        {
-            SelectItem(pRecord->m_hItem);
-            return;
-        }
+        SelectRecord(uFound);
+        return;
     }
 
     CMyMessageBox box(CMyString("No results found\nWould you like to try the web?"),

@@ -8,9 +8,11 @@
 #include "platform/WindowMessage.h"
 #include "text/MyXmlDom.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace
@@ -130,6 +132,31 @@ void CStationDirectory::RemoveAll()
 {
     m_arrItems.RemoveAll();
     m_uItemCount = 0;
+    m_strSearchNames.clear();
+    m_arrSearchStarts.clear();
+}
+
+uint32_t CStationDirectory::FindRecord(const CMyString& strLowerText, uint32_t uAfter) const
+{
+    const uint32_t uCount = m_uItemCount;
+    if (uCount == 0 || m_arrSearchStarts.size() != uCount)
+        return MY_NOT_FOUND;
+    const uint32_t uFirst = uAfter >= uCount - 1 ? 0 : uAfter + 1;
+    if (strLowerText.IsEmpty())
+        return uFirst;
+
+    const std::string_view names(m_strSearchNames);
+    const std::string_view text(strLowerText.GetBuffer(), strLowerText.GetLength());
+    // From the first record to visit to the end, then from the start up to it.
+    const size_t uSplit = m_arrSearchStarts[uFirst];
+    size_t uFound = names.find(text, uSplit);
+    if (uFound == std::string_view::npos && uSplit > 0)
+        uFound = names.substr(0, uSplit).find(text);
+    if (uFound == std::string_view::npos)
+        return MY_NOT_FOUND;
+    const auto it = std::upper_bound(m_arrSearchStarts.begin(), m_arrSearchStarts.end(),
+                                     static_cast<uint32_t>(uFound));
+    return static_cast<uint32_t>(it - m_arrSearchStarts.begin()) - 1;
 }
 
 CStationItem* CStationDirectory::GetItem(uint32_t uIndex) const
@@ -154,6 +181,9 @@ void CStationDirectory::FindServer()
 
 bool CStationDirectory::LoadMoviesSettings(const CMyString& strResFolder)
 {
+    // The icon cache is looked at anew by every load.
+    m_strIconFolder.Empty();
+    m_bIconFolderListed = false;
     CMyXmlDom dom;
     if (!LoadSettingsFile(strResFolder, MOVIES_SETTINGS_FILE, dom))
         return false;
@@ -259,6 +289,11 @@ void CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption, CM
     pItem->m_strUrl = std::move(strUrl);
     pItem->m_strSearchName = LowerCase(strCaption);
     pItem->m_hItem = hItem;
+    m_arrSearchStarts.push_back(static_cast<uint32_t>(m_strSearchNames.size()));
+    m_strSearchNames.append(pItem->m_strSearchName.IsEmpty() ? ""
+                                                             : pItem->m_strSearchName.GetBuffer(),
+                            pItem->m_strSearchName.GetLength());
+    m_strSearchNames += '\0';
     m_arrItems.Add(pItem);
     m_uItemCount = m_arrItems.GetCount();
 }
@@ -275,13 +310,43 @@ int32_t CStationDirectory::LoadIcon(const CMyString& strName)
     return m_tree.AddIcon(strFilePath);
 }
 
+bool CStationDirectory::IsIconCached(const CMyString& strFileName)
+{
+    // A large directory names a great many icons: the cache folder is listed once per load
+    // instead of asking the file system about every icon.
+    if (!m_bIconFolderListed)
+    {
+        m_bIconFolderListed = true;
+        m_cachedIcons.clear();
+        DIR* pFolder = m_strIconFolder.IsEmpty() ? nullptr : ::opendir(m_strIconFolder.GetBuffer());
+        if (pFolder != nullptr)
+        {
+            while (const dirent* pEntry = ::readdir(pFolder))
+            {
+                // A link counts only when what it points at exists, as for a look-up by name.
+                struct stat info = {};
+                if (pEntry->d_type == DT_REG || pEntry->d_type == DT_DIR ||
+                    ::fstatat(::dirfd(pFolder), pEntry->d_name, &info, 0) == 0)
+                    m_cachedIcons.insert(pEntry->d_name);
+            }
+            ::closedir(pFolder);
+        }
+    }
+    return m_cachedIcons.count(strFileName.GetBuffer()) != 0;
+}
+
 CMyString CStationDirectory::CacheIcon(const CMyString& strUrl)
 {
     if (!m_bFetchIcons || strUrl.IsEmpty())
         return CMyString();
-    const CMyString strFilePath = Settings().GetCacheIconPath(strUrl);
-    if (CFileHandler().FileExists(strFilePath) || m_pIconReceiver.isNull() ||
-        strUrl.Find("://") == MY_NOT_FOUND)
+    if (m_strIconFolder.IsEmpty())
+        m_strIconFolder = Settings().GetCacheIconFolder();
+    const CMyString strFileName = Settings::GetCacheIconName(strUrl);
+    CMyString strFilePath;
+    strFilePath.Reserve(m_strIconFolder.GetLength() + strFileName.GetLength() + 1);
+    strFilePath += m_strIconFolder;
+    strFilePath += strFileName;
+    if (IsIconCached(strFileName) || m_pIconReceiver.isNull() || strUrl.Find("://") == MY_NOT_FOUND)
         return strFilePath;
     // Many items share an icon: its download starts once.
     if (!m_startedIcons.insert(strFilePath.GetBuffer()).second)
