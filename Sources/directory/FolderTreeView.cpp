@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 
@@ -81,6 +82,8 @@ CFolderTreeView::CFolderTreeView(QWidget* pParent)
     palette.setColor(QPalette::Text, SkinColor(m_clrTreeText));
     setPalette(palette);
 
+    ApplyScrollBarColours();
+
     m_directory.SetIconReceiver(this);
     connect(this, &QTreeWidget::itemSelectionChanged, this,
             [this] { PostToMainFrame(CODE_SELECTION_CHANGED); });
@@ -92,6 +95,28 @@ CFolderTreeView::~CFolderTreeView()
         m_pDocument->RemoveView(this);
     // The records go with the directory; the items must not report their removal.
     blockSignals(true);
+}
+
+void CFolderTreeView::ApplyScrollBarColours()
+{
+    // The desktop's scroll bar is light and stands out on a dark skin: the track takes the
+    // tree's background, the handle the selection bar's colour (lighter while pointed at or
+    // dragged), and the arrow buttons go.
+    const QColor clrTrack = SkinColor(m_clrTreeBg);
+    const QColor clrHandle = SkinColor(m_clrTreeSelectedBg);
+    const QColor clrActive = clrHandle.lighter(130);
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral(
+            "QScrollBar:vertical { background: %1; width: 12px; margin: 0; border: none; }"
+            "QScrollBar::handle:vertical { background: %2; min-height: 24px;"
+            " border-radius: 4px; margin: 1px 2px; }"
+            "QScrollBar::handle:vertical:hover, QScrollBar::handle:vertical:pressed"
+            " { background: %3; }"
+            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
+            " { height: 0; border: none; background: none; }"
+            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
+            " { background: none; }")
+            .arg(clrTrack.name(), clrHandle.name(), clrActive.name()));
 }
 
 void CFolderTreeView::SetMainFrame(QObject* pMainFrame)
