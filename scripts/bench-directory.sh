@@ -25,29 +25,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/plain" "$work/res"
 
-# The plain lists, laid out the way list authors write them; every fourth caption has an entity.
-awk -v OUT="$work/plain" -v CATS=20 -v MENUS=50 -v STATIONS="$stations" '
-BEGIN {
-    movies = OUT "/MoviesSettings.txt"
-    printf "<MOVIES_SETTINGS>\n\t<VERSION>1.0</VERSION>\n\t<MOVIES>\n" > movies
-    n = 0
-    for (c = 0; c < CATS; ++c) {
-        printf "\t\t<CATEGORY>\n\t\t\t<NAME>Category %d</NAME>\n\t\t\t<FILE_NAME>category%d.txt</FILE_NAME>\n\t\t</CATEGORY>\n", c, c > movies
-        f = OUT "/category" c ".txt"
-        printf "<CATEGORY_FILE>\n\t<VERSION>2.4.118</VERSION>\n\t<MENU>\n\t\t<CAPTION>All Channels</CAPTION>\n" > f
-        for (m = 0; m < MENUS; ++m) {
-            printf "\t\t<MENU>\n\t\t\t<CAPTION>Menu %d.%d</CAPTION>\n\t\t\t<ICON_URL>http://img.example.net/menus/%d.gif</ICON_URL>\n", c, m, m > f
-            for (s = 0; s < STATIONS; ++s) {
-                printf "\t\t\t<MENU_ITEM>\n\t\t\t\t<CAPTION>%s %05d</CAPTION>\n\t\t\t\t<ICON_URL>http://img.example.net/%05d.gif</ICON_URL>\n\t\t\t\t<URL>http://s%d.example.net/%05d.m3u8</URL>\n\t\t\t</MENU_ITEM>\n", (n % 4 == 0 ? "Tom &amp; Jerry TV" : "Channel"), n, n, n % 10, n > f
-                ++n
-            }
-            printf "\t\t</MENU>\n" > f
-        }
-        printf "\t</MENU>\n</CATEGORY_FILE>\n" > f
-        close(f)
-    }
-    printf "\t</MOVIES>\n</MOVIES_SETTINGS>\n" > movies
-}'
+"$root/scripts/make-directory.sh" "$work/plain" 20 50 "$stations" http://img.example.net/icons/
 # The program reads the lists scrambled, as the servers deliver them.
 for file in "$work"/plain/*.txt; do
     "$lists" scramble "$file" "$work/res/$(basename "$file")"
