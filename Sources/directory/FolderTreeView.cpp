@@ -19,7 +19,8 @@
 namespace
 {
 
-// Item data roles: the record index, and the two image-list indexes (kept, never drawn).
+// Item data roles: the record index, and the two image-list indexes (kept, never drawn; absent
+// for image 0).
 constexpr int ROLE_RECORD = Qt::UserRole;
 constexpr int ROLE_IMAGE = Qt::UserRole + 1;
 constexpr int ROLE_SELECTED_IMAGE = Qt::UserRole + 2;
@@ -364,9 +365,9 @@ HTREEITEM CFolderTreeView::InsertItem(HTREEITEM hParent, const CMyString& strTex
 {
     QTreeWidgetItem* pParent = ItemFromHandle(hParent);
     auto* pItem = new QTreeWidgetItem(QStringList(ToQString(strText)));
+    // Image 0 is what an item without image data has: a large directory keeps only the record
+    // index on most of its items.
     pItem->setData(0, ROLE_RECORD, uItemData);
-    pItem->setData(0, ROLE_IMAGE, 0);
-    pItem->setData(0, ROLE_SELECTED_IMAGE, 0);
     if (pParent != nullptr)
         pParent->addChild(pItem);
     else

@@ -9,6 +9,7 @@
 #include "text/MyXmlDom.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -145,15 +146,16 @@ uint32_t CStationDirectory::FindRecord(const CMyString& strLowerText, uint32_t u
     if (strLowerText.IsEmpty())
         return uFirst;
 
-    const std::string_view names(m_strSearchNames);
-    const std::string_view text(strLowerText.GetBuffer(), strLowerText.GetLength());
     // From the first record to visit to the end, then from the start up to it.
+    const char* pNames = m_strSearchNames.data();
     const size_t uSplit = m_arrSearchStarts[uFirst];
-    size_t uFound = names.find(text, uSplit);
-    if (uFound == std::string_view::npos && uSplit > 0)
-        uFound = names.substr(0, uSplit).find(text);
-    if (uFound == std::string_view::npos)
+    const void* pFound = ::memmem(pNames + uSplit, m_strSearchNames.size() - uSplit,
+                                  strLowerText.GetBuffer(), strLowerText.GetLength());
+    if (pFound == nullptr && uSplit > 0)
+        pFound = ::memmem(pNames, uSplit, strLowerText.GetBuffer(), strLowerText.GetLength());
+    if (pFound == nullptr)
         return MY_NOT_FOUND;
+    const auto uFound = static_cast<size_t>(static_cast<const char*>(pFound) - pNames);
     const auto it = std::upper_bound(m_arrSearchStarts.begin(), m_arrSearchStarts.end(),
                                      static_cast<uint32_t>(uFound));
     return static_cast<uint32_t>(it - m_arrSearchStarts.begin()) - 1;

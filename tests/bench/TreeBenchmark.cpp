@@ -58,15 +58,16 @@ const std::string& Folder()
     return s_strFolder;
 }
 
-// A shown tree of the window's size with the directory loaded as at start-up (icons named, their
-// downloads failing at once), without a server walk.
+// A tree of the window's size with the directory loaded as at start-up (icons named, their
+// downloads failing at once), without a server walk, then shown.
 std::unique_ptr<CFolderTreeView> MakeTree()
 {
     auto pTree = std::make_unique<CFolderTreeView>();
     pTree->resize(250, 700);
-    pTree->show();
     pTree->GetDirectory().SetRecordVersions(false);
     pTree->GetDirectory().LoadMoviesSettings(CMyString(Folder().c_str()));
+    // As at start-up, the window is shown once the tree has loaded.
+    pTree->show();
     QCoreApplication::processEvents();
     return pTree;
 }
@@ -79,6 +80,7 @@ CFolderTreeView& SharedTree()
 
 void BM_TreeLoad(benchmark::State& state)
 {
+    // The directory is written before the timing starts.
     if (Folder().empty())
     {
         state.SkipWithError("cannot make a temporary folder");
