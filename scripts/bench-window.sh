@@ -12,8 +12,9 @@
 #
 # Appearance: from the start of the process until xdotool finds its main window mapped (the
 # window is shown once the tree has loaded), polled every 10 ms; the best of ROUNDS starts
-# (default 3). Memory: the resident size (VmRSS) of the process three seconds after its window
-# appeared, with the directory and with the empty one, and the difference.
+# (default 3). Memory: the resident size of the process three seconds after its window
+# appeared (the Rss of /proc/PID/smaps_rollup), with the directory and with the empty one, and
+# the difference.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -103,7 +104,8 @@ measure()
     done
     shown=$(now_ms)
     sleep 3
-    rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$program_pid/status")
+    # The sum over the mappings: the status file's VmRSS is kept per thread and can lag.
+    rss=$(awk '/^Rss:/ { print $2 }' "/proc/$program_pid/smaps_rollup")
     kill "$program_pid"
     wait "$program_pid" 2>/dev/null || true
     program_pid=
