@@ -27,6 +27,8 @@ packages=(
     qt6-wayland weston libgl1-mesa-dri libegl-mesa0
     # the Debian package and its check
     dpkg-dev file desktop-file-utils
+    # the yardstick of scripts/bench-directory.sh only; the program keeps its own reader
+    libpugixml-dev
 )
 
 missing=()

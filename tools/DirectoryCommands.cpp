@@ -8,6 +8,7 @@
 #include "text/MyXmlDom.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -31,14 +32,21 @@ std::string Text(const CMyString& str)
     return str.IsEmpty() ? std::string() : str.GetBuffer();
 }
 
-// A field of a tab-separated line: tabs and line breaks would break the columns.
-std::string Field(const CMyString& str)
+// A field of a tab-separated line, appended: tabs and line breaks would break the columns.
+void AppendField(std::string& strLine, const CMyString& str)
 {
-    std::string strField = Text(str);
-    for (char& c : strField)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return strField;
+    const size_t uStart = strLine.size();
+    strLine.append(str.IsEmpty() ? "" : str.GetBuffer(), str.GetLength());
+    for (size_t i = uStart; i < strLine.size(); ++i)
+        if (strLine[i] == '\t' || strLine[i] == '\n' || strLine[i] == '\r')
+            strLine[i] = ' ';
+}
+
+template <typename Number> void AppendNumber(std::string& strLine, Number number)
+{
+    char szDigits[24];
+    const auto result = std::to_chars(szDigits, szDigits + sizeof szDigits, number);
+    strLine.append(szDigits, result.ptr);
 }
 
 std::string JoinPath(const char* pszFolder, const char* pszName)
@@ -93,24 +101,49 @@ int RunShow(const char* pszResFolder)
     if (!directory.LoadMoviesSettings(CMyString(pszResFolder)))
         return Fail("cannot read " + JoinPath(pszResFolder, MOVIES_SETTINGS_FILE));
 
+    // A large directory prints hundreds of thousands of lines: they are gathered and written in
+    // large pieces.
+    std::string strOut;
+    strOut.reserve(size_t{1} << 17);
+    bool bWritten = true;
     for (uint32_t uIndex = 0; uIndex < directory.GetCount(); ++uIndex)
     {
         const CStationItem* pItem = directory.GetItem(uIndex);
         const CMemoryStationTree::SNode* pNode = tree.GetNode(pItem->m_hItem);
         const CMemoryStationTree::SNode* pParent = tree.GetNode(pNode->hParent);
-        const long long nParent =
-            pParent != nullptr ? static_cast<long long>(pParent->uItemData) : -1;
-        std::printf("%u\t%lld\t%d\t%s\t%s\t%s", uIndex, nParent, pItem->m_nType,
-                    Field(pNode->strText).c_str(), Field(pItem->m_strPath).c_str(),
-                    Field(pItem->m_strUrl).c_str());
+        AppendNumber(strOut, uIndex);
+        strOut += '\t';
+        if (pParent != nullptr)
+            AppendNumber(strOut, pParent->uItemData);
+        else
+            strOut += "-1";
+        strOut += '\t';
+        AppendNumber(strOut, pItem->m_nType);
+        strOut += '\t';
+        AppendField(strOut, pNode->strText);
+        strOut += '\t';
+        AppendField(strOut, pItem->m_strPath);
+        strOut += '\t';
+        AppendField(strOut, pItem->m_strUrl);
         // Request headers only where a station has them, so lines of other lists stay as they
         // were.
         if (!pItem->m_strUserAgent.IsEmpty() || !pItem->m_strReferrer.IsEmpty())
-            std::printf("\t%s\t%s", Field(pItem->m_strUserAgent).c_str(),
-                        Field(pItem->m_strReferrer).c_str());
-        std::printf("\n");
+        {
+            strOut += '\t';
+            AppendField(strOut, pItem->m_strUserAgent);
+            strOut += '\t';
+            AppendField(strOut, pItem->m_strReferrer);
+        }
+        strOut += '\n';
+        if (strOut.size() >= (size_t{1} << 16))
+        {
+            bWritten =
+                bWritten && std::fwrite(strOut.data(), 1, strOut.size(), stdout) == strOut.size();
+            strOut.clear();
+        }
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+    bWritten = bWritten && std::fwrite(strOut.data(), 1, strOut.size(), stdout) == strOut.size();
+    if (!bWritten || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         return Fail("cannot write to standard output");
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -31,6 +32,24 @@ size_t ReadFull(int nFile, unsigned char* pBuffer, size_t uSize)
         uDone += static_cast<size_t>(nRead);
     }
     return uDone;
+}
+
+// Appends uSize bytes (holding no NUL) to the text, growing it only when the room reserved for
+// it is used up; false when the text would pass the largest length a string can have.
+bool AppendBytes(CMyString& strText, const unsigned char* pBytes, size_t uSize)
+{
+    if (uSize == 0)
+        return true;
+    const uint64_t uLength = uint64_t{strText.GetLength()} + uSize;
+    if (uLength >= UINT32_MAX - 1)
+        return false;
+    if (uLength + 1 > strText.GetMaxCount())
+        strText.Reserve(static_cast<uint32_t>(uLength + uLength / 2 + 1));
+    if (strText.GetMaxCount() < uLength + 1)
+        return false;
+    std::memcpy(strText.GetBuffer() + strText.GetLength(), pBytes, uSize);
+    strText.SetLength(static_cast<uint32_t>(uLength));
+    return true;
 }
 
 // Opens a file for reading without blocking on a pipe or device; only regular files are
@@ -188,21 +207,43 @@ bool CFileHandler::CopyFolder(const CMyString& strSource, const CMyString& strTa
 
 namespace
 {
-// Unscrambles one block of at most 1024 bytes in place (block has room for one more byte) and
-// appends its text up to its first NUL. Every block but the last is a whole number of words, so
-// the key stays aligned with the words throughout.
-void AppendUnscrambledBlock(unsigned char* pBlock, size_t uRead, uint32_t uKey, CMyString& strText)
+// Scrambled data is read and unscrambled this many bytes at a time: a whole number of blocks.
+constexpr size_t UNSCRAMBLE_CHUNK = 64 * SCRAMBLE_BLOCK;
+
+// Unscrambles the uRead bytes at pChunk in place and appends the text of each 1024-byte block up
+// to its first NUL (the padding of the last block, or a NUL inside the list). The buffer has room
+// for three more bytes: the padding past the end was scrambled too, so whole words are
+// unscrambled. A chunk starts at a block boundary, so the key stays aligned with the words.
+// False when the text cannot grow.
+bool AppendUnscrambledChunk(unsigned char* pChunk, size_t uRead, uint32_t uKey,
+                            CMyString& strText)
 {
     const unsigned char keyBytes[4] = {
         static_cast<unsigned char>(uKey), static_cast<unsigned char>(uKey >> 8),
         static_cast<unsigned char>(uKey >> 16), static_cast<unsigned char>(uKey >> 24)};
+    uint32_t uKeyWord = 0;
+    std::memcpy(&uKeyWord, keyBytes, 4);
     const size_t uWords = (uRead + 3) / 4;
-    for (size_t i = 0; i < uWords * 4; ++i)
-        pBlock[i] ^= keyBytes[i % 4];
-    // The padding bytes past the end were scrambled too: the block's text ends at its first NUL
-    // or after the bytes read.
-    pBlock[uRead] = 0;
-    strText.Append(reinterpret_cast<const char*>(pBlock));
+    std::memset(pChunk + uRead, 0, uWords * 4 - uRead);
+    for (size_t i = 0; i < uWords; ++i)
+    {
+        uint32_t uWord = 0;
+        std::memcpy(&uWord, pChunk + i * 4, 4);
+        uWord ^= uKeyWord;
+        std::memcpy(pChunk + i * 4, &uWord, 4);
+    }
+    for (size_t uStart = 0; uStart < uRead; uStart += SCRAMBLE_BLOCK)
+    {
+        const size_t uBlock = std::min(SCRAMBLE_BLOCK, uRead - uStart);
+        const void* pNul = std::memchr(pChunk + uStart, 0, uBlock);
+        const size_t uText =
+            pNul != nullptr
+                ? static_cast<size_t>(static_cast<const unsigned char*>(pNul) - (pChunk + uStart))
+                : uBlock;
+        if (!AppendBytes(strText, pChunk + uStart, uText))
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -212,19 +253,26 @@ bool CFileHandler::ReadScrambledFile(const CMyString& strPath, CMyString& strTex
     const int nFile = OpenRegularFile(strPath, info);
     if (nFile < 0)
         return false;
-    // One allocation for the whole text instead of one per block.
-    const uint64_t uWanted = uint64_t{strText.GetLength()} + static_cast<uint64_t>(info.st_size);
+    // One allocation for the whole text instead of one per block (one more byte, so that the
+    // text may fill it to the end).
+    const uint64_t uWanted =
+        uint64_t{strText.GetLength()} + static_cast<uint64_t>(info.st_size) + 1;
     if (uWanted < UINT32_MAX)
         strText.Reserve(static_cast<uint32_t>(uWanted));
 
-    unsigned char block[SCRAMBLE_BLOCK + 1];
+    std::vector<unsigned char> chunk(UNSCRAMBLE_CHUNK + sizeof(uint32_t));
     for (;;)
     {
-        std::memset(block, 0, sizeof block);
-        const size_t uRead = ReadFull(nFile, block, SCRAMBLE_BLOCK);
+        const size_t uRead = ReadFull(nFile, chunk.data(), UNSCRAMBLE_CHUNK);
         if (uRead == 0)
             break;
-        AppendUnscrambledBlock(block, uRead, uKey, strText);
+        if (!AppendUnscrambledChunk(chunk.data(), uRead, uKey, strText))
+        {
+            ::close(nFile);
+            return false;
+        }
+        if (uRead < UNSCRAMBLE_CHUNK)
+            break;
     }
     ::close(nFile);
     return true;
@@ -234,13 +282,15 @@ void CFileHandler::UnscrambleBuffer(const void* pData, size_t uSize, CMyString& 
                                     uint32_t uKey)
 {
     const auto* pBytes = static_cast<const unsigned char*>(pData);
-    unsigned char block[SCRAMBLE_BLOCK + 1];
-    for (size_t uDone = 0; pBytes != nullptr && uDone < uSize; uDone += SCRAMBLE_BLOCK)
+    if (pBytes == nullptr)
+        return;
+    std::vector<unsigned char> chunk(std::min(uSize, UNSCRAMBLE_CHUNK) + sizeof(uint32_t));
+    for (size_t uDone = 0; uDone < uSize; uDone += UNSCRAMBLE_CHUNK)
     {
-        std::memset(block, 0, sizeof block);
-        const size_t uRead = std::min<size_t>(SCRAMBLE_BLOCK, uSize - uDone);
-        std::memcpy(block, pBytes + uDone, uRead);
-        AppendUnscrambledBlock(block, uRead, uKey, strText);
+        const size_t uRead = std::min(UNSCRAMBLE_CHUNK, uSize - uDone);
+        std::memcpy(chunk.data(), pBytes + uDone, uRead);
+        if (!AppendUnscrambledChunk(chunk.data(), uRead, uKey, strText))
+            return;
     }
 }
 

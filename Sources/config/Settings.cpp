@@ -386,12 +386,24 @@ CMyString Settings::GetIconFilePath(const CMyString& strIconUrl)
 
 CMyString Settings::GetCacheIconPath(const CMyString& strIconUrl)
 {
-    CMyString strPath = GetResFolder();
-    strPath += "CacheIcons/";
-    CFileHandler().CreateFolderPath(strPath);
-    strPath += FlattenIconUrl(strIconUrl);
-    strPath += ".gif";
+    CMyString strPath = GetCacheIconFolder();
+    strPath += GetCacheIconName(strIconUrl);
     return strPath;
+}
+
+CMyString Settings::GetCacheIconFolder()
+{
+    CMyString strFolder = GetResFolder();
+    strFolder += "CacheIcons/";
+    CFileHandler().CreateFolderPath(strFolder);
+    return strFolder;
+}
+
+CMyString Settings::GetCacheIconName(const CMyString& strIconUrl)
+{
+    CMyString strName = FlattenIconUrl(strIconUrl);
+    strName += ".gif";
+    return strName;
 }
 
 // ---------------------------------------------------------------------------------------------

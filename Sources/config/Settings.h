@@ -69,6 +69,9 @@ public:
     CMyString GetIconFilePath(const CMyString& strIconUrl);
     // The same below res folder + "CacheIcons/" (created when missing).
     CMyString GetCacheIconPath(const CMyString& strIconUrl);
+    // The two parts of that path: the folder (created when missing) and the file name.
+    CMyString GetCacheIconFolder();
+    static CMyString GetCacheIconName(const CMyString& strIconUrl);
 
     // Appends the server URLs of the res folder's "ServerSettings.txt" (or, when that cannot be
     // read, of "res/ServerSettings.txt" in the current folder) and records its version.

@@ -12,13 +12,15 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 
 namespace
 {
 
-// Item data roles: the record index, and the two image-list indexes (kept, never drawn).
+// Item data roles: the record index, and the two image-list indexes (kept, never drawn; absent
+// for image 0).
 constexpr int ROLE_RECORD = Qt::UserRole;
 constexpr int ROLE_IMAGE = Qt::UserRole + 1;
 constexpr int ROLE_SELECTED_IMAGE = Qt::UserRole + 2;
@@ -81,6 +83,8 @@ CFolderTreeView::CFolderTreeView(QWidget* pParent)
     palette.setColor(QPalette::Text, SkinColor(m_clrTreeText));
     setPalette(palette);
 
+    ApplyScrollBarColours();
+
     m_directory.SetIconReceiver(this);
     connect(this, &QTreeWidget::itemSelectionChanged, this,
             [this] { PostToMainFrame(CODE_SELECTION_CHANGED); });
@@ -92,6 +96,28 @@ CFolderTreeView::~CFolderTreeView()
         m_pDocument->RemoveView(this);
     // The records go with the directory; the items must not report their removal.
     blockSignals(true);
+}
+
+void CFolderTreeView::ApplyScrollBarColours()
+{
+    // The desktop's scroll bar is light and stands out on a dark skin: the track takes the
+    // tree's background, the handle the selection bar's colour (lighter while pointed at or
+    // dragged), and the arrow buttons go.
+    const QColor clrTrack = SkinColor(m_clrTreeBg);
+    const QColor clrHandle = SkinColor(m_clrTreeSelectedBg);
+    const QColor clrActive = clrHandle.lighter(130);
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral(
+            "QScrollBar:vertical { background: %1; width: 12px; margin: 0; border: none; }"
+            "QScrollBar::handle:vertical { background: %2; min-height: 24px;"
+            " border-radius: 4px; margin: 1px 2px; }"
+            "QScrollBar::handle:vertical:hover, QScrollBar::handle:vertical:pressed"
+            " { background: %3; }"
+            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
+            " { height: 0; border: none; background: none; }"
+            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
+            " { background: none; }")
+            .arg(clrTrack.name(), clrHandle.name(), clrActive.name()));
 }
 
 void CFolderTreeView::SetMainFrame(QObject* pMainFrame)
@@ -236,25 +262,15 @@ bool CFolderTreeView::NextStation()
 void CFolderTreeView::FindNext(CMyString& strText)
 {
     strText.MakeLower();
-    const uint32_t uCount = m_directory.GetCount();
     int64_t nStart = SelectedIndex();
-    if (nStart < 0 || nStart >= static_cast<int64_t>(uCount))
+    if (nStart < 0 || nStart >= static_cast<int64_t>(m_directory.GetCount()))
         nStart = 0;
-    // Visit every record once, starting after the selected one; the selected one comes last.
-    for (uint32_t uVisited = 1; uVisited <= uCount; ++uVisited)
+    // Every record is visited once, starting after the selected one; the selected one comes last.
+    const uint32_t uFound = m_directory.FindRecord(strText, static_cast<uint32_t>(nStart));
+    if (uFound != MY_NOT_FOUND)
     {
-        const auto uIndex =
-            static_cast<uint32_t>((static_cast<uint64_t>(nStart) + uVisited) % uCount);
-        const CStationItem* pRecord = m_directory.GetItem(uIndex);
-        if (pRecord == nullptr)
-            continue;
-        if (strText.IsEmpty() ||
-            (!pRecord->m_strSearchName.IsEmpty() &&
-             pRecord->m_strSearchName.Find(strText.GetBuffer()) != MY_NOT_FOUND))
-        {
-            SelectItem(pRecord->m_hItem);
-            return;
-        }
+        SelectRecord(uFound);
+        return;
     }
 
     CMyMessageBox box(CMyString("No results found\nWould you like to try the web?"),
@@ -347,9 +363,9 @@ HTREEITEM CFolderTreeView::InsertItem(HTREEITEM hParent, const CMyString& strTex
 {
     QTreeWidgetItem* pParent = ItemFromHandle(hParent);
     auto* pItem = new QTreeWidgetItem(QStringList(ToQString(strText)));
+    // Image 0 is what an item without image data has: a large directory keeps only the record
+    // index on most of its items.
     pItem->setData(0, ROLE_RECORD, uItemData);
-    pItem->setData(0, ROLE_IMAGE, 0);
-    pItem->setData(0, ROLE_SELECTED_IMAGE, 0);
     if (pParent != nullptr)
         pParent->addChild(pItem);
     else

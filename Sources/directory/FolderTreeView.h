@@ -119,6 +119,8 @@ private:
     int64_t SelectedIndex() const;
     bool SelectRecord(uint32_t uIndex);
     void KeepMinimumWidth();
+    // Draws the vertical scroll bar in the skin's tree colours.
+    void ApplyScrollBarColours();
 
     CStationDirectory m_directory{*this};
     uint32_t m_clrTreeBg;

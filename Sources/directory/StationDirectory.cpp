@@ -8,37 +8,20 @@
 #include "platform/WindowMessage.h"
 #include "text/MyXmlDom.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace
 {
 
-// Element names, made once: a large directory looks them up several times per station.
-const CMyString& ElementName(int nElement)
+CMyString ToString(std::string_view text)
 {
-    static const CMyString s_names[] = {"MENU", "MENU_ITEM",  "CAPTION", "ICON_URL",
-                                        "URL",  "USER_AGENT", "REFERRER"};
-    return s_names[nElement];
-}
-enum
-{
-    ELEMENT_MENU,
-    ELEMENT_MENU_ITEM,
-    ELEMENT_CAPTION,
-    ELEMENT_ICON_URL,
-    ELEMENT_URL,
-    ELEMENT_USER_AGENT,
-    ELEMENT_REFERRER
-};
-
-bool IsNamed(const CXmlNode* pNode, const char* pszName)
-{
-    return pNode->GetName().IsEqualNoCase(CMyString(pszName));
-}
-
-bool IsNamed(const CXmlNode* pNode, int nElement)
-{
-    return pNode->GetName().IsEqualNoCase(ElementName(nElement));
+    return CMyString(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 CMyString LowerCase(const CMyString& strText)
@@ -86,11 +69,10 @@ bool LoadSettingsFile(const CMyString& strResFolder, const CMyString& strFileNam
 HTREEITEM CMemoryStationTree::InsertItem(HTREEITEM hParent, const CMyString& strText,
                                          uint32_t uItemData)
 {
-    SNode node;
+    SNode& node = m_nodes.emplace_back();
     node.hParent = hParent;
     node.strText = strText;
     node.uItemData = uItemData;
-    m_nodes.push_back(std::move(node));
     return static_cast<HTREEITEM>(m_nodes.size());
 }
 
@@ -152,6 +134,32 @@ void CStationDirectory::RemoveAll()
 {
     m_arrItems.RemoveAll();
     m_uItemCount = 0;
+    m_strSearchNames.clear();
+    m_arrSearchStarts.clear();
+}
+
+uint32_t CStationDirectory::FindRecord(const CMyString& strLowerText, uint32_t uAfter) const
+{
+    const uint32_t uCount = m_uItemCount;
+    if (uCount == 0 || m_arrSearchStarts.size() != uCount)
+        return MY_NOT_FOUND;
+    const uint32_t uFirst = uAfter >= uCount - 1 ? 0 : uAfter + 1;
+    if (strLowerText.IsEmpty())
+        return uFirst;
+
+    // From the first record to visit to the end, then from the start up to it.
+    const char* pNames = m_strSearchNames.data();
+    const size_t uSplit = m_arrSearchStarts[uFirst];
+    const void* pFound = ::memmem(pNames + uSplit, m_strSearchNames.size() - uSplit,
+                                  strLowerText.GetBuffer(), strLowerText.GetLength());
+    if (pFound == nullptr && uSplit > 0)
+        pFound = ::memmem(pNames, uSplit, strLowerText.GetBuffer(), strLowerText.GetLength());
+    if (pFound == nullptr)
+        return MY_NOT_FOUND;
+    const auto uFound = static_cast<size_t>(static_cast<const char*>(pFound) - pNames);
+    const auto it = std::upper_bound(m_arrSearchStarts.begin(), m_arrSearchStarts.end(),
+                                     static_cast<uint32_t>(uFound));
+    return static_cast<uint32_t>(it - m_arrSearchStarts.begin()) - 1;
 }
 
 CStationItem* CStationDirectory::GetItem(uint32_t uIndex) const
@@ -176,6 +184,9 @@ void CStationDirectory::FindServer()
 
 bool CStationDirectory::LoadMoviesSettings(const CMyString& strResFolder)
 {
+    // The icon cache is looked at anew by every load.
+    m_strIconFolder.Empty();
+    m_bIconFolderListed = false;
     CMyXmlDom dom;
     if (!LoadSettingsFile(strResFolder, MOVIES_SETTINGS_FILE, dom))
         return false;
@@ -188,11 +199,11 @@ bool CStationDirectory::LoadMoviesSettings(const CMyString& strResFolder)
         for (int32_t nChild = 0; nChild < pMovies->GetChildCount(); ++nChild)
         {
             const CXmlNode* pEntry = pMovies->GetChild(nChild);
-            if (IsNamed(pEntry, "ICON"))
+            if (pEntry->IsNamed("ICON"))
                 m_nStationImage = LoadIcon(pEntry->GetValue());
-            else if (IsNamed(pEntry, "FOLDER_ICON"))
+            else if (pEntry->IsNamed("FOLDER_ICON"))
                 m_nFolderImage = LoadIcon(pEntry->GetValue());
-            else if (IsNamed(pEntry, "CATEGORY") && pEntry->FindChild("NAME") != nullptr)
+            else if (pEntry->IsNamed("CATEGORY") && pEntry->FindChild("NAME") != nullptr)
             {
                 const CMyString strName = pEntry->GetChildValue("NAME");
                 const HTREEITEM hCategory = m_tree.InsertItem(TREE_ROOT, strName, m_uItemCount);
@@ -230,56 +241,72 @@ void CStationDirectory::LoadCategoryFile(const CMyString& strResFolder,
     if (m_bRecordVersions && pRoot->FindChild("VERSION") != nullptr)
         Settings().SetFileVersion(strFileName, pRoot->GetChildValue("VERSION"));
     if (const CXmlNode* pMenu = pRoot->FindChild("MENU"))
-        LoadMenu(pMenu, hCategory, pMenu->GetChildValue("CAPTION"));
+        LoadMenu(pMenu, hCategory, ToString(pMenu->GetChildValueView("CAPTION")));
 }
 
 void CStationDirectory::LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const CMyString& strPath)
 {
+    // A large directory holds hundreds of thousands of stations: the element texts are read in
+    // place, and each record's strings are made once and moved into it.
     for (int32_t nChild = 0; nChild < pMenu->GetChildCount(); ++nChild)
     {
         const CXmlNode* pEntry = pMenu->GetChild(nChild);
-        const bool bStation = IsNamed(pEntry, ELEMENT_MENU_ITEM);
-        if (!bStation && !IsNamed(pEntry, ELEMENT_MENU))
+        const bool bStation = pEntry->IsNamed("MENU_ITEM");
+        if (!bStation && !pEntry->IsNamed("MENU"))
             continue;
-        const CMyString strCaption = pEntry->GetChildValue(ElementName(ELEMENT_CAPTION));
-        if (strCaption.IsEmpty())
+        const std::string_view caption = pEntry->GetChildValueView("CAPTION");
+        if (caption.empty())
             continue;
+        const CMyString strCaption = ToString(caption);
 
         const HTREEITEM hItem = m_tree.InsertItem(hParent, strCaption, m_uItemCount);
         CMyString strIconPath;
         if (m_bFetchIcons)
-            strIconPath = CacheIcon(pEntry->GetChildValue(ElementName(ELEMENT_ICON_URL)));
-        CMyString strItemPath(strPath);
+            strIconPath = CacheIcon(ToString(pEntry->GetChildValueView("ICON_URL")));
+        CMyString strItemPath;
+        strItemPath.Reserve(strPath.GetLength() + strCaption.GetLength() + 1);
+        strItemPath.Append(strPath);
         strItemPath.AppendPath(strCaption);
         if (bStation)
         {
             CStationItem* pStation = AddRecord(STATION_ITEM_STATION, strCaption,
-                                               pEntry->GetChildValue(ElementName(ELEMENT_URL)),
-                                               strItemPath, strIconPath, hItem);
+                                               ToString(pEntry->GetChildValueView("URL")),
+                                               std::move(strItemPath), std::move(strIconPath),
+                                               hItem);
             // Optional request headers of the station; lists without them load as before.
-            pStation->m_strUserAgent = pEntry->GetChildValue(ElementName(ELEMENT_USER_AGENT));
-            pStation->m_strReferrer = pEntry->GetChildValue(ElementName(ELEMENT_REFERRER));
+            const std::string_view userAgent = pEntry->GetChildValueView("USER_AGENT");
+            if (!userAgent.empty())
+                pStation->m_strUserAgent = ToString(userAgent);
+            const std::string_view referrer = pEntry->GetChildValueView("REFERRER");
+            if (!referrer.empty())
+                pStation->m_strReferrer = ToString(referrer);
         }
         else
         {
             m_tree.SetItemImage(hItem, m_nFolderImage, m_nFolderImage);
-            AddRecord(STATION_ITEM_FOLDER, strCaption, FOLDER_URL, CMyString(), strIconPath, hItem);
+            AddRecord(STATION_ITEM_FOLDER, strCaption, FOLDER_URL, CMyString(),
+                      std::move(strIconPath), hItem);
             LoadMenu(pEntry, hItem, strItemPath);
         }
     }
 }
 
 CStationItem* CStationDirectory::AddRecord(int32_t nType, const CMyString& strCaption,
-                                           const CMyString& strUrl, const CMyString& strPath,
-                                           const CMyString& strIconPath, HTREEITEM hItem)
+                                           CMyString strUrl, CMyString strPath,
+                                           CMyString strIconPath, HTREEITEM hItem)
 {
     CStationItem* pItem = new CStationItem;
     pItem->m_nType = nType;
-    pItem->m_strIconPath = strIconPath;
-    pItem->m_strPath = strPath;
-    pItem->m_strUrl = strUrl;
+    pItem->m_strIconPath = std::move(strIconPath);
+    pItem->m_strPath = std::move(strPath);
+    pItem->m_strUrl = std::move(strUrl);
     pItem->m_strSearchName = LowerCase(strCaption);
     pItem->m_hItem = hItem;
+    m_arrSearchStarts.push_back(static_cast<uint32_t>(m_strSearchNames.size()));
+    m_strSearchNames.append(pItem->m_strSearchName.IsEmpty() ? ""
+                                                             : pItem->m_strSearchName.GetBuffer(),
+                            pItem->m_strSearchName.GetLength());
+    m_strSearchNames += '\0';
     m_arrItems.Add(pItem);
     m_uItemCount = m_arrItems.GetCount();
     return pItem;
@@ -297,13 +324,43 @@ int32_t CStationDirectory::LoadIcon(const CMyString& strName)
     return m_tree.AddIcon(strFilePath);
 }
 
+bool CStationDirectory::IsIconCached(const CMyString& strFileName)
+{
+    // A large directory names a great many icons: the cache folder is listed once per load
+    // instead of asking the file system about every icon.
+    if (!m_bIconFolderListed)
+    {
+        m_bIconFolderListed = true;
+        m_cachedIcons.clear();
+        DIR* pFolder = m_strIconFolder.IsEmpty() ? nullptr : ::opendir(m_strIconFolder.GetBuffer());
+        if (pFolder != nullptr)
+        {
+            while (const dirent* pEntry = ::readdir(pFolder))
+            {
+                // A link counts only when what it points at exists, as for a look-up by name.
+                struct stat info = {};
+                if (pEntry->d_type == DT_REG || pEntry->d_type == DT_DIR ||
+                    ::fstatat(::dirfd(pFolder), pEntry->d_name, &info, 0) == 0)
+                    m_cachedIcons.insert(pEntry->d_name);
+            }
+            ::closedir(pFolder);
+        }
+    }
+    return m_cachedIcons.count(strFileName.GetBuffer()) != 0;
+}
+
 CMyString CStationDirectory::CacheIcon(const CMyString& strUrl)
 {
     if (!m_bFetchIcons || strUrl.IsEmpty())
         return CMyString();
-    const CMyString strFilePath = Settings().GetCacheIconPath(strUrl);
-    if (CFileHandler().FileExists(strFilePath) || m_pIconReceiver.isNull() ||
-        strUrl.Find("://") == MY_NOT_FOUND)
+    if (m_strIconFolder.IsEmpty())
+        m_strIconFolder = Settings().GetCacheIconFolder();
+    const CMyString strFileName = Settings::GetCacheIconName(strUrl);
+    CMyString strFilePath;
+    strFilePath.Reserve(m_strIconFolder.GetLength() + strFileName.GetLength() + 1);
+    strFilePath += m_strIconFolder;
+    strFilePath += strFileName;
+    if (IsIconCached(strFileName) || m_pIconReceiver.isNull() || strUrl.Find("://") == MY_NOT_FOUND)
         return strFilePath;
     // Many items share an icon: its download starts once.
     if (!m_startedIcons.insert(strFilePath.GetBuffer()).second)

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -117,7 +118,8 @@ public:
 private:
     SNode* FindNode(HTREEITEM hItem);
 
-    std::vector<SNode> m_nodes;
+    // A deque, so that a large tree grows without moving its nodes.
+    std::deque<SNode> m_nodes;
     std::vector<std::string> m_icons;
     bool m_bScrolledToTop = false;
 };
@@ -163,6 +165,11 @@ public:
     int32_t GetStationImage() const { return m_nStationImage; }
     int32_t GetFolderImage() const { return m_nFolderImage; }
 
+    // The first record after uAfter, in directory order and wrapping around (uAfter itself comes
+    // last), whose search name holds the lower-case text; any record matches an empty text.
+    // MY_NOT_FOUND when none does or there are no records.
+    uint32_t FindRecord(const CMyString& strLowerText, uint32_t uAfter) const;
+
     // Deletes every record; the tree is left as it is.
     void RemoveAll();
 
@@ -174,14 +181,15 @@ private:
                           HTREEITEM hCategory);
     void LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const CMyString& strPath);
     // Appends a record for the item; its index is the current record counter. Answers it.
-    CStationItem* AddRecord(int32_t nType, const CMyString& strCaption, const CMyString& strUrl,
-                            const CMyString& strPath, const CMyString& strIconPath,
-                            HTREEITEM hItem);
+    CStationItem* AddRecord(int32_t nType, const CMyString& strCaption, CMyString strUrl,
+                            CMyString strPath, CMyString strIconPath, HTREEITEM hItem);
     // Downloads the icon named relative to the server URL (when its file is not there yet) and
     // adds it to the image list; answers the image index or -1.
     int32_t LoadIcon(const CMyString& strName);
     // The cache file of a small icon, starting its background download when it is missing.
     CMyString CacheIcon(const CMyString& strUrl);
+    // Whether the icon cache folder held a file of that name when the load began.
+    bool IsIconCached(const CMyString& strFileName);
 
     CStationTreeSink& m_tree;
     CArrayPtr m_arrItems{500};
@@ -195,6 +203,15 @@ private:
     QObject m_defaultReceiver;
     QPointer<QObject> m_pIconReceiver;
     uint32_t m_uFileMessage = 0;
+    // The search names of all records in record order, each ended by a NUL, and where each
+    // begins: one pass over adjacent memory searches a large directory (no name holds a NUL, so
+    // a match never spans two records).
+    std::string m_strSearchNames;
+    std::vector<uint32_t> m_arrSearchStarts;
+    // The icon cache folder and the names in it, taken once per load.
+    CMyString m_strIconFolder;
+    bool m_bIconFolderListed = false;
+    std::unordered_set<std::string> m_cachedIcons;
     // Cache files whose download this directory started, so that each is fetched once.
     std::unordered_set<std::string> m_startedIcons;
 };

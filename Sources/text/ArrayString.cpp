@@ -177,11 +177,10 @@ void CArrayString::RemoveAll()
 
 namespace
 {
-uint32_t HashBytes(const CMyString& strKey, bool bLowerCase)
+uint32_t HashBytes(const char* pText, uint32_t uLength, bool bLowerCase)
 {
     uint32_t uHash = 0;
-    const char* pText = strKey.GetBuffer();
-    for (uint32_t i = 0; i < strKey.GetLength(); ++i)
+    for (uint32_t i = 0; i < uLength; ++i)
     {
         char c = pText[i];
         if (bLowerCase && c >= 'A' && c <= 'Z')
@@ -194,12 +193,17 @@ uint32_t HashBytes(const CMyString& strKey, bool bLowerCase)
 
 uint32_t HashKey(const CMyString& strKey)
 {
-    return HashBytes(strKey, false);
+    return HashBytes(strKey.GetBuffer(), strKey.GetLength(), false);
 }
 
 uint32_t HashKeyNoCase(const CMyString& strKey)
 {
-    return HashBytes(strKey, true);
+    return HashBytes(strKey.GetBuffer(), strKey.GetLength(), true);
+}
+
+uint32_t HashKeyNoCase(const char* pText, uint32_t uLength)
+{
+    return HashBytes(pText, uLength, true);
 }
 
 CMapPtr::~CMapPtr()

@@ -79,6 +79,8 @@ private:
 uint32_t HashKey(const CMyString& strKey);
 // HashKey of the string with its ASCII letters in lower case, without making that copy.
 uint32_t HashKeyNoCase(const CMyString& strKey);
+// The same for uLength bytes of text that is not a CMyString.
+uint32_t HashKeyNoCase(const char* pText, uint32_t uLength);
 
 // A hash map from 32-bit keys to object pointers, in a fixed number of buckets chosen by
 // InitHashTable. The string forms store only HashKey of the string. Values are not owned,

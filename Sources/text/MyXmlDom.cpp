@@ -1,22 +1,17 @@
 #include "text/MyXmlDom.h"
 
 #include "config/FileHandler.h"
+#include "text/ArrayString.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
-#include <utility>
+#include <vector>
 
 namespace
 {
-// The children-by-name index of a node has this many buckets.
-constexpr uint32_t kChildBuckets = 10;
-
-CMyString ToString(std::string_view text)
-{
-    return CMyString(text.data(), static_cast<uint32_t>(text.size()));
-}
-
 bool IsXmlSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -24,51 +19,97 @@ bool IsXmlSpace(char c)
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
+// CXmlArena: the memory of one tree. A large list has hundreds of thousands of elements; taking
+// their nodes, names, values and child tables from a few big blocks instead of one allocation
+// each makes both reading and freeing the tree cheap.
+
+class CXmlArena
+{
+public:
+    CXmlArena() = default;
+    CXmlArena(const CXmlArena&) = delete;
+    CXmlArena& operator=(const CXmlArena&) = delete;
+
+    void* Allocate(size_t uSize, size_t uAlign)
+    {
+        size_t uOffset = (m_uUsed + uAlign - 1) & ~(uAlign - 1);
+        if (m_blocks.empty() || uOffset + uSize > m_uBlockSize)
+        {
+            // Blocks grow with the document, so a small settings file takes one small block.
+            m_uBlockSize = std::max(std::min(m_uBlockSize * 2, kMaxBlock), uSize);
+            m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_uBlockSize));
+            uOffset = 0;
+        }
+        m_uUsed = uOffset + uSize;
+        return m_blocks.back().get() + uOffset;
+    }
+
+    // A NUL-terminated copy of the text.
+    const char* Keep(std::string_view text)
+    {
+        char* pCopy = static_cast<char*>(Allocate(text.size() + 1, 1));
+        std::memcpy(pCopy, text.data(), text.size());
+        pCopy[text.size()] = 0;
+        return pCopy;
+    }
+
+private:
+    static constexpr size_t kMaxBlock = size_t{1} << 20;
+
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    size_t m_uBlockSize = 1024;
+    size_t m_uUsed = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
 // CXmlNode
 
-CXmlNode::CXmlNode(CMyString strName) : m_strName(std::move(strName)) {}
-
-CXmlNode::~CXmlNode()
+bool CXmlNode::IsNamed(std::string_view name) const
 {
-    // The index holds the same pointers as the children array; delete each once.
-    m_arrChildren.RemoveAll();
-    m_mapChildren.RemoveAll(false);
-}
-
-int32_t CXmlNode::GetChildCount() const
-{
-    return static_cast<int32_t>(m_arrChildren.GetCount());
+    return IsEqualNoCaseAscii(GetNameView(), name);
 }
 
 CXmlNode* CXmlNode::GetChild(int32_t nIndex) const
 {
-    if (nIndex < 0)
+    if (nIndex < 0 || static_cast<uint32_t>(nIndex) >= m_uChildCount)
         return nullptr;
-    return static_cast<CXmlNode*>(m_arrChildren.GetAtOrNull(static_cast<uint32_t>(nIndex)));
+    return m_ppChildren[nIndex];
+}
+
+CXmlNode* CXmlNode::FindChildByKey(uint32_t uKey) const
+{
+    // Searching from the end finds the last child of the name, as an index in which a later
+    // child replaces an earlier one of the same key would.
+    for (uint32_t i = m_uChildCount; i > 0; --i)
+    {
+        if (m_ppChildren[i - 1]->m_uNameKey == uKey)
+            return m_ppChildren[i - 1];
+    }
+    return nullptr;
 }
 
 CXmlNode* CXmlNode::FindChild(const CMyString& strName) const
 {
-    // A node without children has no index.
-    if (m_mapChildren.GetHashTableSize() == 0)
+    return m_uChildCount == 0 ? nullptr : FindChildByKey(HashKeyNoCase(strName));
+}
+
+CXmlNode* CXmlNode::FindChild(std::string_view name) const
+{
+    if (m_uChildCount == 0)
         return nullptr;
-    return static_cast<CXmlNode*>(m_mapChildren.Lookup(HashKeyNoCase(strName)));
+    return FindChildByKey(HashKeyNoCase(name.data(), static_cast<uint32_t>(name.size())));
 }
 
 CMyString CXmlNode::GetChildValue(const CMyString& strName) const
 {
     const CXmlNode* pChild = FindChild(strName);
-    return pChild != nullptr ? pChild->m_strValue : CMyString();
+    return pChild != nullptr ? pChild->GetValue() : CMyString();
 }
 
-void CXmlNode::AddChild(CXmlNode* pChild)
+std::string_view CXmlNode::GetChildValueView(std::string_view name) const
 {
-    // The index is made with the first child, so the many leaf elements of a list cost nothing.
-    if (m_mapChildren.GetHashTableSize() == 0)
-        m_mapChildren.InitHashTable(kChildBuckets);
-    m_arrChildren.Add(pChild);
-    // A later child of the same name replaces the earlier one in the index.
-    m_mapChildren.SetAt(HashKeyNoCase(pChild->m_strName), pChild);
+    const CXmlNode* pChild = FindChild(name);
+    return pChild != nullptr ? pChild->GetValueView() : std::string_view();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -77,12 +118,16 @@ void CXmlNode::AddChild(CXmlNode* pChild)
 class CXmlParser
 {
 public:
-    explicit CXmlParser(const CMyString& strText)
+    CXmlParser(const CMyString& strText, CXmlArena& arena)
         : m_pText(strText.GetBuffer()),
-          m_uLength(strText.IsEmpty() ? 0 : std::strlen(strText.GetBuffer()))
+          m_uLength(strText.IsEmpty() ? 0 : std::strlen(strText.GetBuffer())), m_arena(arena)
     {
     }
 
+    CXmlNode* NewNode()
+    {
+        return new (m_arena.Allocate(sizeof(CXmlNode), alignof(CXmlNode))) CXmlNode;
+    }
     bool ParseNode(CXmlNode& node, uint32_t uDepth);
 
 private:
@@ -95,7 +140,7 @@ private:
         Text,
     };
 
-    // The token is a piece of the text; only names and values become strings.
+    // The token is a piece of the text; only names and values are copied.
     TokenKind NextToken(std::string_view& token);
     size_t FindFrom(size_t uFrom, char c) const
     {
@@ -103,11 +148,45 @@ private:
         return pFound != nullptr ? static_cast<size_t>(static_cast<const char*>(pFound) - m_pText)
                                  : m_uLength;
     }
+    void SetName(CXmlNode& node, std::string_view name);
+    void SetValue(CXmlNode& node, std::string_view text);
+    CXmlNode* NewChild(std::string_view name)
+    {
+        CXmlNode* pNode = NewNode();
+        SetName(*pNode, name);
+        return pNode;
+    }
 
     const char* m_pText;
     size_t m_uLength;
     size_t m_uPosition = 0;
+    CXmlArena& m_arena;
+    // The children found so far of every element still open, innermost last; an element that
+    // closes moves its own into one table of the arena.
+    std::vector<CXmlNode*> m_openChildren;
 };
+
+void CXmlParser::SetName(CXmlNode& node, std::string_view name)
+{
+    node.m_pszName = m_arena.Keep(name);
+    node.m_uNameLength = static_cast<uint32_t>(name.size());
+    node.m_uNameKey = HashKeyNoCase(name.data(), node.m_uNameLength);
+}
+
+void CXmlParser::SetValue(CXmlNode& node, std::string_view text)
+{
+    if (std::memchr(text.data(), '&', text.size()) == nullptr)
+    {
+        node.m_pszValue = m_arena.Keep(text);
+        node.m_uValueLength = static_cast<uint32_t>(text.size());
+        return;
+    }
+    CMyString strValue(text.data(), static_cast<uint32_t>(text.size()));
+    strValue.DecodeXmlEntities();
+    node.m_uValueLength = strValue.GetLength();
+    node.m_pszValue = m_arena.Keep(
+        std::string_view(strValue.IsEmpty() ? "" : strValue.GetBuffer(), strValue.GetLength()));
+}
 
 CXmlParser::TokenKind CXmlParser::NextToken(std::string_view& token)
 {
@@ -151,6 +230,7 @@ CXmlParser::TokenKind CXmlParser::NextToken(std::string_view& token)
 
 bool CXmlParser::ParseNode(CXmlNode& node, uint32_t uDepth)
 {
+    const size_t uFirstChild = m_openChildren.size();
     std::string_view token;
     for (;;)
     {
@@ -160,34 +240,47 @@ bool CXmlParser::ParseNode(CXmlNode& node, uint32_t uDepth)
             return false;
 
         case TokenKind::EmptyElementTag:
-            node.AddChild(new CXmlNode(ToString(token)));
+            m_openChildren.push_back(NewChild(token));
             break;
 
         case TokenKind::StartTag:
         {
-            if (node.m_strName.IsEmpty())
+            if (node.m_uNameLength == 0)
             {
-                node.m_strName = ToString(token);
+                SetName(node, token);
                 break;
             }
             // Bounded, so that a hostile document cannot exhaust the stack.
             if (uDepth >= CMyXmlDom::MAX_ELEMENT_DEPTH)
                 return false;
-            auto pChild = std::make_unique<CXmlNode>(ToString(token));
+            CXmlNode* pChild = NewChild(token);
             if (!ParseNode(*pChild, uDepth + 1))
                 return false;
-            node.AddChild(pChild.release());
+            m_openChildren.push_back(pChild);
             break;
         }
 
         case TokenKind::Text:
-            node.m_strValue = ToString(token);
-            node.m_strValue.DecodeXmlEntities();
+            SetValue(node, token);
             break;
 
         case TokenKind::EndTag:
-            return !node.m_strName.IsEmpty() &&
-                   IsEqualNoCaseAscii(token, node.m_strName.GetBuffer());
+        {
+            if (node.m_uNameLength == 0 || !IsEqualNoCaseAscii(token, node.GetNameView()))
+                return false;
+            const size_t uCount = m_openChildren.size() - uFirstChild;
+            if (uCount > 0)
+            {
+                auto** ppChildren = static_cast<CXmlNode**>(
+                    m_arena.Allocate(uCount * sizeof(CXmlNode*), alignof(CXmlNode*)));
+                std::copy(m_openChildren.begin() + static_cast<std::ptrdiff_t>(uFirstChild),
+                          m_openChildren.end(), ppChildren);
+                node.m_ppChildren = ppChildren;
+                node.m_uChildCount = static_cast<uint32_t>(uCount);
+                m_openChildren.resize(uFirstChild);
+            }
+            return true;
+        }
         }
     }
 }
@@ -195,21 +288,22 @@ bool CXmlParser::ParseNode(CXmlNode& node, uint32_t uDepth)
 // ---------------------------------------------------------------------------------------------
 // CMyXmlDom
 
-CMyXmlDom::~CMyXmlDom()
-{
-    delete m_pRoot;
-}
+CMyXmlDom::CMyXmlDom() = default;
+
+CMyXmlDom::~CMyXmlDom() = default;
 
 bool CMyXmlDom::LoadXml(const CMyString& strText)
 {
     if (strText.IsEmpty())
         return false;
-    auto pRoot = std::make_unique<CXmlNode>();
-    CXmlParser parser(strText);
+    // The new tree takes memory of its own, so a failed read leaves the old one whole.
+    auto pArena = std::make_unique<CXmlArena>();
+    CXmlParser parser(strText, *pArena);
+    CXmlNode* pRoot = parser.NewNode();
     if (!parser.ParseNode(*pRoot, 1))
         return false;
-    delete m_pRoot;
-    m_pRoot = pRoot.release();
+    m_pArena = std::move(pArena);
+    m_pRoot = pRoot;
     return true;
 }
 

@@ -1,8 +1,7 @@
 // Speed and memory of the station directory load at its largest expected size: 20 categories
 // holding 100,000 stations in 1,000 menus, read from scrambled files into the in-memory tree.
 
-#include "config/FileHandler.h"
-#include "directory/StationDirectory.h"
+#include "BenchDirectory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,60 +20,6 @@ namespace
 constexpr int kCategories = 20;
 constexpr int kMenus = 1000;
 constexpr int kStations = 100000;
-
-// Writes the movies settings file and the category files, scrambled as the servers deliver them.
-std::string BuildResFolder()
-{
-    std::string strFolder = (std::filesystem::temp_directory_path() / "directory-bench-XXXXXX");
-    if (mkdtemp(strFolder.data()) == nullptr)
-        return std::string();
-    strFolder += "/";
-
-    const int nMenusPerCategory = kMenus / kCategories;
-    const int nStationsPerMenu = kStations / kMenus;
-    std::string strMovies = "<MOVIES_SETTINGS>\n\t<VERSION>1.0</VERSION>\n\t<MOVIES>\n";
-    char szLine[512];
-    int nStation = 0;
-    for (int nCategory = 0; nCategory < kCategories; ++nCategory)
-    {
-        std::snprintf(szLine, sizeof szLine,
-                      "\t\t<CATEGORY>\n\t\t\t<NAME>Category %d</NAME>\n"
-                      "\t\t\t<FILE_NAME>category%d.txt</FILE_NAME>\n\t\t</CATEGORY>\n",
-                      nCategory, nCategory);
-        strMovies += szLine;
-
-        std::string strText = "<CATEGORY_FILE>\n\t<VERSION>2.4.118</VERSION>\n\t<MENU>\n"
-                              "\t\t<CAPTION>All Channels</CAPTION>\n";
-        for (int nMenu = 0; nMenu < nMenusPerCategory; ++nMenu)
-        {
-            std::snprintf(szLine, sizeof szLine,
-                          "\t\t<MENU>\n\t\t\t<CAPTION>Menu %d.%d</CAPTION>\n"
-                          "\t\t\t<ICON_URL>http://img.example.net/menus/%d.gif</ICON_URL>\n",
-                          nCategory, nMenu, nMenu);
-            strText += szLine;
-            for (int i = 0; i < nStationsPerMenu; ++i, ++nStation)
-            {
-                std::snprintf(szLine, sizeof szLine,
-                              "\t\t\t<MENU_ITEM>\n"
-                              "\t\t\t\t<CAPTION>%s %05d</CAPTION>\n"
-                              "\t\t\t\t<ICON_URL>http://img.example.net/%05d.gif</ICON_URL>\n"
-                              "\t\t\t\t<URL>http://s%d.example.net/%05d.m3u8</URL>\n"
-                              "\t\t\t</MENU_ITEM>\n",
-                              nStation % 4 == 0 ? "Tom &amp; Jerry TV" : "Channel", nStation,
-                              nStation, nStation % 10, nStation);
-                strText += szLine;
-            }
-            strText += "\t\t</MENU>\n";
-        }
-        strText += "\t</MENU>\n</CATEGORY_FILE>\n";
-        std::ofstream(strFolder + "category" + std::to_string(nCategory) + ".txt", std::ios::binary)
-            << CFileHandler::Scramble(strText);
-    }
-    strMovies += "\t</MOVIES>\n</MOVIES_SETTINGS>\n";
-    std::ofstream(strFolder + MOVIES_SETTINGS_FILE, std::ios::binary)
-        << CFileHandler::Scramble(strMovies);
-    return strFolder;
-}
 
 // One load as the list tool does it: no icons, no versions recorded (the benchmark never
 // touches the user's settings). Answers the number of records.
@@ -124,7 +69,8 @@ double MeasurePeakBytes(const CMyString& strFolder)
 
 void BM_DirectoryLoad(benchmark::State& state)
 {
-    const std::string strFolder = BuildResFolder();
+    const std::string strFolder =
+        BuildBenchDirectory(kCategories, kMenus / kCategories, kStations / kMenus, true);
     if (strFolder.empty())
     {
         state.SkipWithError("cannot make a temporary folder");

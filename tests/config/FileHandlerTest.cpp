@@ -121,6 +121,15 @@ TEST_F(FileHandlerTest, ScrambledFilesRoundTrip)
         strText += "<URL>http://server-" + std::to_string(i) + "/lists/</URL>\r\n";
     strText.resize(3001);
     EXPECT_EQ(Unscramble(CFileHandler::Scramble(strText)), strText);
+    // Each 1024-byte block ends at its first NUL, and the next block goes on; a text longer
+    // than one read comes whole.
+    std::string strWithNul(2048, 'x');
+    strWithNul[1000] = '\0';
+    EXPECT_EQ(Unscramble(CFileHandler::Scramble(strWithNul)), std::string(1000 + 1024, 'x'));
+    std::string strLong;
+    for (int i = 0; strLong.size() < 200000; ++i)
+        strLong += "<CAPTION>Channel " + std::to_string(i) + "</CAPTION>\n";
+    EXPECT_EQ(Unscramble(CFileHandler::Scramble(strLong)), strLong);
     // A file cut short inside its last word keeps exactly the bytes it has.
     EXPECT_EQ(Unscramble(CFileHandler::Scramble("abcde").substr(0, 5)), "abcde");
 

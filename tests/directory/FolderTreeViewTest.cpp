@@ -13,6 +13,7 @@
 #include "skin/WidgetTestSupport.h"
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 #include <QTimer>
@@ -289,6 +290,27 @@ TEST_F(FolderTreeViewTest, DrawsRowsInSkinColoursWithIconsFromTheirFiles)
     EXPECT_TRUE(IsNear(PixelAt(image, ptIcon.x(), ptIcon.y()), QColor(Qt::red)));
     const QPoint ptNoIcon = m_pTree->IconBox(Item(2)).center();
     EXPECT_TRUE(IsNear(PixelAt(image, ptNoIcon.x(), ptNoIcon.y()), clrBackground));
+}
+
+TEST_F(FolderTreeViewTest, ScrollBarTakesTheSkinsTreeColours)
+{
+    std::string strNews = "<C><MENU><CAPTION>Top</CAPTION>";
+    for (int i = 0; i < 60; ++i)
+        strNews += "<MENU_ITEM><CAPTION>Station " + std::to_string(i) + "</CAPTION></MENU_ITEM>";
+    Load(kMovies, strNews + "</MENU></C>");
+    const QScrollBar* pBar = m_pTree->verticalScrollBar();
+    ASSERT_TRUE(PumpEventsUntil([&] { return pBar->isVisible(); }));
+    ASSERT_GT(pBar->maximum(), 0);
+
+    // The track is the tree's background and the handle, at the top, the selection bar's colour.
+    const QImage image = Snapshot(*m_pTree);
+    const QPoint ptTop = pBar->mapTo(m_pTree.get(), QPoint(pBar->width() / 2, 10));
+    const QPoint ptBottom =
+        pBar->mapTo(m_pTree.get(), QPoint(pBar->width() / 2, pBar->height() - 3));
+    EXPECT_TRUE(
+        IsNear(PixelAt(image, ptBottom.x(), ptBottom.y()), SkinColor(GetSkinInfo()->m_clrTreeBg)));
+    EXPECT_TRUE(IsNear(PixelAt(image, ptTop.x(), ptTop.y()),
+                       SkinColor(GetSkinInfo()->m_clrTreeSelectedBg)));
 }
 
 TEST_F(FolderTreeViewTest, SplitterNeverMakesTheTreeNarrowerThan180)

@@ -130,6 +130,32 @@ TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
     EXPECT_EQ(Text(Settings().GetFileVersion("news.txt")), "3.1");
 }
 
+// Records: 0 News & More, 1 BBC, 2 World, 3 CNN, 4 Deep, 5 Y, 6 Silent, 7 Sport.
+TEST_F(StationDirectoryTest, FindRecordSearchesForwardAndWrapsAround)
+{
+    EXPECT_EQ(m_directory.FindRecord("", 0), MY_NOT_FOUND); // no records
+    WriteList("MoviesSettings.txt",
+              "<M><MOVIES><CATEGORY><NAME>News &amp; More</NAME><FILE_NAME>news.txt</FILE_NAME>"
+              "</CATEGORY><CATEGORY><NAME>Sport</NAME></CATEGORY></MOVIES></M>");
+    WriteList("news.txt", kNewsFile);
+    ASSERT_TRUE(Load());
+    ASSERT_EQ(m_directory.GetCount(), 8u);
+
+    EXPECT_EQ(m_directory.FindRecord("", 3), 4u);    // an empty text matches the next record
+    EXPECT_EQ(m_directory.FindRecord("", 7), 0u);    // after the last comes the first
+    EXPECT_EQ(m_directory.FindRecord("o", 0), 2u);   // "world", not the start's own "news & more"
+    EXPECT_EQ(m_directory.FindRecord("o", 7), 0u);   // wraps around
+    EXPECT_EQ(m_directory.FindRecord("& m", 0), 0u); // the start itself comes last
+    EXPECT_EQ(m_directory.FindRecord("sport", 7), 7u);
+    EXPECT_EQ(m_directory.FindRecord("cnn", 99), 3u); // a start past the end begins at record 0
+    // A match never spans the end of one name and the start of the next.
+    EXPECT_EQ(m_directory.FindRecord("bbcworld", 0), MY_NOT_FOUND);
+    EXPECT_EQ(m_directory.FindRecord("ld", 3), 2u);
+    EXPECT_EQ(m_directory.FindRecord("nowhere", 5), MY_NOT_FOUND);
+    m_directory.RemoveAll();
+    EXPECT_EQ(m_directory.FindRecord("", 0), MY_NOT_FOUND);
+}
+
 TEST_F(StationDirectoryTest, BadListsLoadNothingOrLeaveTheirCategoryEmpty)
 {
     // A missing or broken movies settings file loads nothing; categories outside MOVIES count not.

@@ -1,6 +1,7 @@
 // Feeds arbitrary text to the settings-file reader, then walks whatever tree it built with the
 // lookups the settings readers use, and loads the same text a second time over the first tree.
 
+#include "text/ArrayString.h"
 #include "text/MyXmlDom.h"
 
 #include <cstddef>
