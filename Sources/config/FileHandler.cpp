@@ -215,8 +215,7 @@ constexpr size_t UNSCRAMBLE_CHUNK = 64 * SCRAMBLE_BLOCK;
 // for three more bytes: the padding past the end was scrambled too, so whole words are
 // unscrambled. A chunk starts at a block boundary, so the key stays aligned with the words.
 // False when the text cannot grow.
-bool AppendUnscrambledChunk(unsigned char* pChunk, size_t uRead, uint32_t uKey,
-                            CMyString& strText)
+bool AppendUnscrambledChunk(unsigned char* pChunk, size_t uRead, uint32_t uKey, CMyString& strText)
 {
     const unsigned char keyBytes[4] = {
         static_cast<unsigned char>(uKey), static_cast<unsigned char>(uKey >> 8),

@@ -269,10 +269,9 @@ void CStationDirectory::LoadMenu(const CXmlNode* pMenu, HTREEITEM hParent, const
         strItemPath.AppendPath(strCaption);
         if (bStation)
         {
-            CStationItem* pStation = AddRecord(STATION_ITEM_STATION, strCaption,
-                                               ToString(pEntry->GetChildValueView("URL")),
-                                               std::move(strItemPath), std::move(strIconPath),
-                                               hItem);
+            CStationItem* pStation = AddRecord(
+                STATION_ITEM_STATION, strCaption, ToString(pEntry->GetChildValueView("URL")),
+                std::move(strItemPath), std::move(strIconPath), hItem);
             // Optional request headers of the station; lists without them load as before.
             const std::string_view userAgent = pEntry->GetChildValueView("USER_AGENT");
             if (!userAgent.empty())

@@ -2,6 +2,7 @@
 
 #include "config/ServerList.h"
 #include "config/Settings.h"
+#include "directory/StreamUrl.h"
 #include "host/WMPPlayer4.h"
 #include "host/WebBrowser2.h"
 #include "platform/Trace.h"
@@ -219,6 +220,17 @@ void CTelvaneView::Play()
         return;
 
     EndReconnecting(false);
+    // Station addresses come from servers: the player gets network streams only, never a local
+    // file, a device or one of the engine's own protocols. The refusal stops what played, since
+    // the user asked for another station, and says so on the status line.
+    m_bAddressRefused = !IsNetworkStreamUrl(strUrl);
+    if (m_bAddressRefused)
+    {
+        Trace("Player view: refused a station address that is not a network stream");
+        m_pPlayer->Stop();
+        UpdateStatusLine();
+        return;
+    }
     // The station's own request headers, or none: never those of the station before.
     m_pPlayer->SetRequestHeaders(m_station.m_strUserAgent, m_station.m_strReferrer);
     m_pPlayer->SetURL(strUrl);
@@ -249,6 +261,7 @@ void CTelvaneView::Stop()
     if (!m_bPlayerCreated)
         return;
     EndReconnecting(false);
+    m_bAddressRefused = false;
     m_pPlayer->Stop();
 }
 
@@ -478,7 +491,9 @@ void CTelvaneView::UpdateStatusLine()
     }
 
     CMyString strStatus;
-    if (m_nReconnectTry > 0)
+    if (m_bAddressRefused)
+        strStatus = "Not a network address";
+    else if (m_nReconnectTry > 0)
     {
         strStatus = "Reconnecting\u2026 (try ";
         strStatus += std::to_string(m_nReconnectTry).c_str();

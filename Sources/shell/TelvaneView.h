@@ -163,6 +163,7 @@ private:
 
     bool m_bStationShown = false; // the station the user started last has shown pictures
     int32_t m_nReconnectTry = 0;
+    bool m_bAddressRefused = false; // the station last asked for has no network address
     QTimer* m_pReconnectTimer = nullptr;
     int32_t m_nReconnectFirstMs = RECONNECT_FIRST_PAUSE_MS;
     int32_t m_nReconnectLongestMs = RECONNECT_LONGEST_PAUSE_MS;

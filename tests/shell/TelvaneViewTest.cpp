@@ -278,6 +278,24 @@ TEST_F(TelvaneViewTest, PlaysAStationOnceUntilItStopsAndShowsItsState)
     // A station with an empty path leaves the current one as it was.
     m_pView->SetStation(CMyString("http://127.0.0.1:9/other.ts"), CMyString());
     EXPECT_EQ(Text(m_pView->GetStation().m_strPath), "Demo/Missing");
+
+    // Addresses that are no network streams never reach the player (a local file, a device, the
+    // engine's own protocols): the status line says why and no station start is posted.
+    const size_t uCodes = m_frame.m_arrCodes.size();
+    for (const char* pszUrl :
+         {"file:///etc/passwd", "/dev/video0", "av://lavfi:testsrc", "memory://x", "ftp://h/a.ts"})
+    {
+        m_pView->SetStation(CMyString(pszUrl), CMyString("Demo/Local"));
+        m_pView->Play();
+        m_pView->UpdateStatusLine();
+        EXPECT_EQ(StatusLine(), "  Not a network address") << pszUrl;
+        EXPECT_NE(Text(Player().GetURL()), pszUrl);
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(m_frame.m_arrCodes.size(), uCodes);
+    m_pView->Stop();
+    m_pView->UpdateStatusLine();
+    EXPECT_EQ(StatusLine(), "  Stopped");
 }
 
 // A playlist imported and published with the list tool loads with its stations' request
