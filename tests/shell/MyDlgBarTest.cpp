@@ -139,6 +139,11 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     bar.GetEditBox().setText("http://example.com");
     QTest::keyClick(&bar.GetEditBox(), Qt::Key_Return);
     EXPECT_EQ(Messages(), (Sent{{1035, "http://example.com"}}));
+    // Enter on a focused button does nothing: only the edit box searches with Enter.
+    bar.GetSearchButton().setFocus();
+    QTest::keyClick(&bar.GetSearchButton(), Qt::Key_Return);
+    QTest::keyClick(&bar.GetSearchButton(), Qt::Key_Enter);
+    EXPECT_TRUE(Messages().empty());
     bar.GetEditBox().clear();
     bar.DoSearch();
     EXPECT_TRUE(Messages().empty());
