@@ -85,7 +85,9 @@ std::string NextVersion(const std::string& strVersion)
     for (int i = 0; i < nParts; ++i)
     {
         const int32_t nPart = version.GetPart(i) + (i == nParts - 1 ? 1 : 0);
-        strNext += (i > 0 ? "." : "") + std::to_string(nPart);
+        if (i > 0)
+            strNext += '.';
+        strNext += std::to_string(nPart);
     }
     return strNext;
 }

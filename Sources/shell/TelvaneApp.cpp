@@ -100,6 +100,14 @@ bool CTelvaneApp::RunInstallerWord(const CMyString& strWord)
     return true;
 }
 
+bool CTelvaneApp::IsSecondPlainStart(const QStringList& arrArguments)
+{
+    if (IsWord(GetCommandLineWord(arrArguments), "reopen"))
+        return false;
+    CSingleInstanceLock probe;
+    return probe.TryAcquire(CMyString(MUTEX_NAME)) == CSingleInstanceLock::Result::HeldElsewhere;
+}
+
 bool CTelvaneApp::IsAnotherInstanceRunning()
 {
     return m_hMutex.TryAcquire(CMyString(MUTEX_NAME)) == CSingleInstanceLock::Result::HeldElsewhere;

@@ -54,6 +54,10 @@ public:
 
     // The first plain argument after the program (one not starting with "-"), or empty.
     static CMyString GetCommandLineWord(const QStringList& arrArguments);
+    // Whether this is a plain start while another instance runs: decided with the lock taken
+    // and given back at once, before any window system, web engine or player starts. Two starts
+    // at the very same moment both pass here, and InitInstance decides between them.
+    static bool IsSecondPlainStart(const QStringList& arrArguments);
     // "ORVANTA", then " - " and the version when it is not empty.
     static CMyString MakeWindowTitle(const CMyString& strVersion);
 

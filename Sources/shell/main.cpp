@@ -156,6 +156,9 @@ int RunProgram(int nArgc, char** ppArgv)
     InitNetworking();
     if (CTelvaneApp::RunInstallerWord(CTelvaneApp::GetCommandLineWord(arrArguments)))
         return 0;
+    // A second plain start ends quietly, and quickly: before the window system is started.
+    if (CTelvaneApp::IsSecondPlainStart(arrArguments))
+        return 0;
 
     // Before the application object: the web engine reads its settings from the environment.
     CWebBrowser2::PrepareEnvironment();

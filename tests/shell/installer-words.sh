@@ -5,7 +5,8 @@
 #
 # "install" and "uninstall" run with no display at all and no browser to start: each ends with
 # code 0 and prints the address of its page on the first server that answers (a dead server
-# stands ahead of it).
+# stands ahead of it). A plain start while another process holds the single-instance lock ends
+# with code 0 without a display too: it decides before the window system starts.
 set -euo pipefail
 program=$(realpath "$1")
 listserver=$(realpath "$2")
@@ -13,9 +14,11 @@ lists_tool=$(realpath "$3")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-words.XXXXXX")
 server_pid=
+holder_pid=
 cleanup()
 {
     [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true
+    [[ -n "$holder_pid" ]] && kill "$holder_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -57,3 +60,16 @@ for word in install uninstall; do
     [[ "$output" == "http://127.0.0.1:$port/$page" ]] || fail "\"$word\" printed: $output"
     echo "ok: \"$word\" without a display printed $output"
 done
+
+lock="$XDG_RUNTIME_DIR/ZQ Marquint Mutex"
+flock "$lock" sleep 60 &
+holder_pid=$!
+for _ in $(seq 50); do
+    flock -n "$lock" true || break
+    sleep 0.1
+done
+status=0
+timeout 60 "$program" >"$work/second.out" 2>"$work/second.err" || status=$?
+[[ $status -eq 0 ]] || { cat "$work/second.err" >&2; fail "a second start ended with $status"; }
+[[ ! -s "$work/second.out" ]] || fail "a second start printed: $(cat "$work/second.out")"
+echo "ok: a second start without a display ended quietly"
