@@ -1,7 +1,7 @@
 #include "directory/FolderTreeView.h"
 
 #include "config/Settings.h"
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/MyMessageBox.h"
 #include "skin/MyOwnButton.h"
 #include "skin/MyPicture.h"
@@ -57,7 +57,7 @@ CFolderTreeView::CFolderTreeView(QWidget* pParent)
       m_clrTreeText(GetSkinInfo()->m_clrTreeText),
       m_clrTreeSelectedText(GetSkinInfo()->m_clrTreeSelectedText),
       m_clrTreeSelectedBg(GetSkinInfo()->m_clrTreeSelectedBg),
-      m_uFrameMessage(RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME"))
+      m_uFrameMessage(MessageForMainFrame())
 {
     setColumnCount(1);
     setHeaderHidden(true);

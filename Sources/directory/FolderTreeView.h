@@ -17,17 +17,13 @@ class QSplitter;
 // menus as folders, stations as leaves). It draws every item itself in the skin's tree colours
 // with the item's small icon read from its file, selects and toggles items by a single click,
 // asks the player view to play on a double click or Enter, and searches and steps through the
-// directory. It tells the main frame about its state by posting
-// "Marquint_MESSAGE_FOR_MAIN_FRAME" with a code and 0.
+// directory. It tells the main frame about its state by posting MESSAGE_FOR_MAIN_FRAME with a
+// code (CODE_TREE_LOADED, CODE_SEARCH_WEB, CODE_SELECTION_CHANGED) and 0.
 class CFolderTreeView : public QTreeWidget, public CStationTreeSink, public CDocumentView
 {
     Q_OBJECT
 
 public:
-    // Codes posted to the main frame.
-    static constexpr uintptr_t CODE_TREE_LOADED = 1040;
-    static constexpr uintptr_t CODE_SEARCH_WEB = 1041;
-    static constexpr uintptr_t CODE_SELECTION_CHANGED = 1042;
     // The tree pane is never narrower than this.
     static constexpr int MIN_WIDTH = 180;
     // The box in which an item's icon is drawn, left of its text, and the height of a row.

@@ -17,7 +17,7 @@ class QWidget;
 // button below, which plays it. The preset keeps the station's address and its directory path
 // in the settings store under "SOFTWARE\ORVANTA\Stations\<index>" ("Url", "Name"), so presets
 // survive restarts. Both buttons report a press to the parent window with
-// "ZQ WM_BUTTON_TWO_STATE_CLICKED"; the parent decides what a press does.
+// MESSAGE_BUTTON_TWO_STATE_CLICKED; the parent decides what a press does.
 class CStation : public CSeed
 {
 public:

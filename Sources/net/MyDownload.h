@@ -1,18 +1,13 @@
 #pragma once
 
 #include "net/MyBuffer.h"
+#include "platform/MessageVocabulary.h"
 #include "text/MyString.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <cstdint>
-
-// The names of the messages a background download sends when it ends.
-inline constexpr const char* MESSAGE_FILE_DOWNLOAD_COMPLETE =
-    "Marquint_MESSAGE_FILE_DOWNLOAD_COMPLETE";
-inline constexpr const char* MESSAGE_BUFFER_DOWNLOAD_COMPLETE =
-    "Marquint_MESSAGE_BUFFER_DOWNLOAD_COMPLETE";
 
 // One HTTP download, into memory or into a file; on the caller's thread or on a thread of its
 // own that reports to a receiver with a registered window message and then deletes its job.

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -100,6 +101,8 @@ struct CSendQueue
     std::recursive_mutex m_mutex;
     std::condition_variable_any m_cvDone;
     std::deque<CSendRequest*> m_pending;
+    // Calls queued by CallOnApplicationThread; nobody waits for them.
+    std::deque<std::function<void()>> m_calls;
     // The application that workers hand their sends to; null before it is known and from the
     // moment its destruction begins, so that no worker posts to an application that is going.
     QCoreApplication* m_pApplication = nullptr;
@@ -123,6 +126,16 @@ void Answer(CSendQueue& queue, CSendRequest* pRequest, intptr_t nResult, bool bD
     queue.m_cvDone.notify_all();
 }
 
+// Answers every waiting send as not delivered and drops every queued call. Called with the
+// queue's lock held.
+void DropPending(CSendQueue& queue)
+{
+    for (CSendRequest* pRequest : queue.m_pending)
+        Answer(queue, pRequest, 0, false);
+    queue.m_pending.clear();
+    queue.m_calls.clear();
+}
+
 // Called first thing while the application is destroyed: later sends find no application, and
 // those waiting are answered as not delivered.
 void ForgetApplication()
@@ -131,9 +144,7 @@ void ForgetApplication()
     std::lock_guard<std::recursive_mutex> lock(queue.m_mutex);
     queue.m_pApplication = nullptr;
     queue.m_bApplicationGone = true;
-    for (CSendRequest* pRequest : queue.m_pending)
-        Answer(queue, pRequest, 0, false);
-    queue.m_pending.clear();
+    DropPending(queue);
 }
 
 // The application that workers hand sends to, learnt on first use (on its own thread, or by a
@@ -153,14 +164,25 @@ QCoreApplication* WatchedApplication(CSendQueue& queue, bool bOnItsThread)
     return queue.m_pApplication;
 }
 
-// On the application's thread: delivers every waiting send. A handler runs without the lock:
-// it may send messages itself, or run a nested event loop that comes here again.
-void DeliverPendingSends()
+// On the application's thread: delivers every waiting send and runs every queued call. A
+// handler or call runs without the lock: it may send messages itself, or run a nested event
+// loop that comes here again.
+void DeliverPending()
 {
     CSendQueue& queue = SendQueue();
     std::unique_lock<std::recursive_mutex> lock(queue.m_mutex);
-    while (!queue.m_pending.empty())
+    while (!queue.m_pending.empty() || !queue.m_calls.empty())
     {
+        if (queue.m_pending.empty())
+        {
+            std::function<void()> fnCall = std::move(queue.m_calls.front());
+            queue.m_calls.pop_front();
+            lock.unlock();
+            fnCall();
+            fnCall = nullptr;
+            lock.lock();
+            continue;
+        }
         CSendRequest* pRequest = queue.m_pending.front();
         queue.m_pending.pop_front();
         lock.unlock();
@@ -174,7 +196,8 @@ void DeliverPendingSends()
 
 // The wake-up that a worker posts to the application object. Qt runs it on the application's
 // thread and then deletes it; when the application goes away first, Qt deletes it unrun, and
-// the waiting sends are answered as not delivered instead of waiting for ever.
+// the waiting sends are answered as not delivered instead of waiting for ever, and the queued
+// calls are dropped.
 class CWakeUp
 {
 public:
@@ -187,14 +210,12 @@ public:
         std::lock_guard<std::recursive_mutex> lock(queue.m_mutex);
         if (!m_bPending)
             return;
-        for (CSendRequest* pRequest : queue.m_pending)
-            Answer(queue, pRequest, 0, false);
-        queue.m_pending.clear();
+        DropPending(queue);
     }
 
     void operator()()
     {
-        DeliverPendingSends();
+        DeliverPending();
         m_bPending = false;
     }
 
@@ -269,6 +290,14 @@ CWindowMessageEvent::CWindowMessageEvent(uint32_t uMessage, uintptr_t wParam, in
 {
 }
 
+CWindowMessageEvent::~CWindowMessageEvent()
+{
+    // A message that was never delivered frees its object wherever Qt drops it, after the
+    // poster made it on its own thread.
+    if (m_pPayload != nullptr)
+        AcceptPostedEvent(this);
+}
+
 CWindowMessageEvent* CWindowMessageEvent::FromEvent(QEvent* pEvent)
 {
     if (pEvent == nullptr || pEvent->type() < QEvent::User ||
@@ -282,12 +311,17 @@ CWindowMessageEvent* CWindowMessageEvent::FromEvent(QEvent* pEvent)
 
 bool PostWindowMessage(QObject* pReceiver, uint32_t uMessage, uintptr_t wParam, intptr_t lParam)
 {
-    if (pReceiver == nullptr)
+    return PostWindowMessage(pReceiver,
+                             std::make_unique<CWindowMessageEvent>(uMessage, wParam, lParam));
+}
+
+bool PostWindowMessage(QObject* pReceiver, std::unique_ptr<CWindowMessageEvent> pMessage)
+{
+    if (pReceiver == nullptr || pMessage == nullptr)
         return false;
     // Qt takes the event and deletes it after delivery, or with the receiver.
-    auto* pEvent = new CWindowMessageEvent(uMessage, wParam, lParam);
-    AnnouncePostedEvent(pEvent);
-    QCoreApplication::postEvent(pReceiver, pEvent);
+    AnnouncePostedEvent(pMessage.get());
+    QCoreApplication::postEvent(pReceiver, pMessage.release());
     return true;
 }
 
@@ -307,4 +341,20 @@ intptr_t SendWindowMessage(const QPointer<QObject>& pReceiver, uint32_t uMessage
     if (pbDelivered != nullptr)
         *pbDelivered = bDelivered;
     return nResult;
+}
+
+bool CallOnApplicationThread(std::function<void()> fnCall)
+{
+    if (!fnCall)
+        return false;
+    const bool bOnItsThread = WatchApplicationFromItsThread();
+    CSendQueue& queue = SendQueue();
+    std::lock_guard<std::recursive_mutex> lock(queue.m_mutex);
+    // As for a send: under the lock the application is either whole or already forgotten.
+    QCoreApplication* pApplication = WatchedApplication(queue, bOnItsThread);
+    if (pApplication == nullptr)
+        return false;
+    queue.m_calls.push_back(std::move(fnCall));
+    QMetaObject::invokeMethod(pApplication, CWakeUp(), Qt::QueuedConnection);
+    return true;
 }

@@ -7,9 +7,9 @@
 #include "directory/Station.h"
 #include "host/WebBrowser2.h"
 #include "net/UpdateDlg.h"
+#include "platform/MessageVocabulary.h"
 #include "platform/ShellLaunch.h"
 #include "platform/Trace.h"
-#include "platform/WindowMessage.h"
 #include "shell/MediaPlayerRemote.h"
 #include "shell/MyDlgBar.h"
 #include "shell/TelvaneDoc.h"
@@ -58,20 +58,20 @@ struct CControlInfo
 };
 constexpr int32_t CONTROL_HEIGHT = 63;
 constexpr CControlInfo CONTROLS[CMainFrame::CONTROL_COUNT] = {
-    {CMainFrame::ID_STOP, 55, "res/Skin/Stop.Gif", "res/Skin/StopHover.Gif",
-     "res/Skin/StopPressed.Gif", "Stop"},
-    {CMainFrame::ID_PLAY, 52, "res/Skin/Play.Gif", "res/Skin/PlayHover.Gif",
-     "res/Skin/PlayPressed.Gif", "Play"},
-    {CMainFrame::ID_PREVIOUS, 52, "res/Skin/Prev.Gif", "res/Skin/PrevHover.Gif",
-     "res/Skin/PrevPressed.Gif", "Previous"},
-    {CMainFrame::ID_NEXT, 52, "res/Skin/Next.Gif", "res/Skin/NextHover.Gif",
-     "res/Skin/NextPressed.Gif", "Next"},
-    {CMainFrame::ID_FULL_SCREEN, 55, "res/Skin/FullScreen.Gif", "res/Skin/FullScreenHover.Gif",
+    {ID_STOP, 55, "res/Skin/Stop.Gif", "res/Skin/StopHover.Gif", "res/Skin/StopPressed.Gif",
+     "Stop"},
+    {ID_PLAY, 52, "res/Skin/Play.Gif", "res/Skin/PlayHover.Gif", "res/Skin/PlayPressed.Gif",
+     "Play"},
+    {ID_PREVIOUS, 52, "res/Skin/Prev.Gif", "res/Skin/PrevHover.Gif", "res/Skin/PrevPressed.Gif",
+     "Previous"},
+    {ID_NEXT, 52, "res/Skin/Next.Gif", "res/Skin/NextHover.Gif", "res/Skin/NextPressed.Gif",
+     "Next"},
+    {ID_FULL_SCREEN, 55, "res/Skin/FullScreen.Gif", "res/Skin/FullScreenHover.Gif",
      "res/Skin/FullScreenPressed.Gif", "FullScreen"},
     // The slider's pictures are its face and its thumb.
-    {CMainFrame::ID_VOLUME, 19, "res/Skin/SliderBG.gif", "res/Skin/SliderButton.Gif", "", "Volume"},
-    {CMainFrame::ID_MUTE, 32, "res/Skin/MuteOn.Gif", "res/Skin/MuteOnHover.Gif",
-     "res/Skin/MuteOnPressed.Gif", "Mute"},
+    {ID_VOLUME, 19, "res/Skin/SliderBG.gif", "res/Skin/SliderButton.Gif", "", "Volume"},
+    {ID_MUTE, 32, "res/Skin/MuteOn.Gif", "res/Skin/MuteOnHover.Gif", "res/Skin/MuteOnPressed.Gif",
+     "Mute"},
 };
 
 constexpr const char* NO_STATION_SELECTED =
@@ -94,21 +94,9 @@ QIcon ApplicationIcon()
 }
 } // namespace
 
-uint32_t CMainFrame::MessageForMainFrame()
-{
-    static const uint32_t s_uMessage = RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME");
-    return s_uMessage;
-}
-
-uint32_t CMainFrame::MessageFromDlg()
-{
-    static const uint32_t s_uMessage = RegisterWindowMessage("ZQ m_WM_MESSAGE_FROM_DLG");
-    return s_uMessage;
-}
-
 CMainFrame::CMainFrame(const CStartupHooks& hooks)
     : m_uMessageForMainFrame(MessageForMainFrame()), m_uMessageFromDlg(MessageFromDlg()),
-      m_uTwoStateClicked(CMyOwnButton::TwoStateClickedMessage())
+      m_uTwoStateClicked(ButtonTwoStateClickedMessage())
 {
     // The skinned surface is the whole window: no system caption or border.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -290,7 +278,7 @@ bool CMainFrame::LoadFrame(CTelvaneDoc* pDocument)
     qApp->installEventFilter(this);
 
     OnSize(width(), height());
-    // The views' initial update: the tree loads the directory and reports code 1040.
+    // The views' initial update: the tree loads the directory and reports CODE_TREE_LOADED.
     m_pTreeView->OnInitialUpdate();
 
     // The desktop's media keys and media panel drive the player through the session bus.
@@ -558,7 +546,8 @@ bool CMainFrame::event(QEvent* pEvent)
     if (uMessage == m_uMessageForMainFrame)
         pMessage->SetResult(OnMessageForMainFrame(pMessage->GetWParam(), pMessage->GetLParam()));
     else if (uMessage == m_uMessageFromDlg)
-        pMessage->SetResult(OnMessageFromDlg(pMessage->GetWParam(), pMessage->GetLParam()));
+        pMessage->SetResult(
+            OnMessageFromDlg(pMessage->GetWParam(), pMessage->TakePayload<CMyString>()));
     else if (uMessage == m_uTwoStateClicked)
         pMessage->SetResult(OnButtonTwoStateClicked(pMessage->GetWParam()));
     else
@@ -603,24 +592,18 @@ intptr_t CMainFrame::OnMessageForMainFrame(uintptr_t wParam, intptr_t lParam)
     return 0;
 }
 
-intptr_t CMainFrame::OnMessageFromDlg(uintptr_t wParam, intptr_t lParam)
+intptr_t CMainFrame::OnMessageFromDlg(uintptr_t wParam, std::unique_ptr<CMyString> pstrText)
 {
     switch (wParam)
     {
     case CODE_OPEN_ADDRESS:
-    case CODE_SEARCH_TREE:
-    {
-        // The string was made by the search bar for this message and is ours now, whether or
-        // not it can be used.
-        std::unique_ptr<CMyString> pstrText(reinterpret_cast<CMyString*>(lParam));
-        if (pstrText == nullptr)
-            break;
-        if (wParam == CODE_OPEN_ADDRESS && m_pPlayerView != nullptr)
+        if (pstrText != nullptr && m_pPlayerView != nullptr)
             m_pPlayerView->OpenInBrowser(*pstrText);
-        else if (wParam == CODE_SEARCH_TREE && m_pTreeView != nullptr)
+        break;
+    case CODE_SEARCH_TREE:
+        if (pstrText != nullptr && m_pTreeView != nullptr)
             m_pTreeView->FindNext(*pstrText);
         break;
-    }
     case ID_CLOSE:
     case ID_MINIMIZE:
     case ID_MAXIMIZE:

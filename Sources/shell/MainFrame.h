@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/MessageVocabulary.h"
 #include "shell/SkinFramePainter.h"
 #include "shell/TelvaneDoc.h"
 #include "text/ArrayString.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class CFolderTreeView;
 class CMyDlgBar;
@@ -31,13 +33,13 @@ class QSplitter;
 // strip: five preset stations, the seven player controls (Stop, Play, Previous, Next, Full
 // screen, the volume slider, Mute) and the banner page from the list server.
 //
-// The parts notify the frame through registered window messages only:
-// - "Marquint_MESSAGE_FOR_MAIN_FRAME" (posted): the first parameter a code, 1039 station started,
-//   1040 tree loaded, 1041 search the web instead, 1042 selection changed, 1068 volume level;
-// - "ZQ m_WM_MESSAGE_FROM_DLG" (posted by the search bar): 1034 open an address, 1035 search the
-//   tree (both with a new CMyString that the frame deletes in every case), 1036 close,
-//   1037 minimise, 1038 maximise or restore;
-// - "ZQ WM_BUTTON_TWO_STATE_CLICKED" (sent by the preset buttons at their press): a preset's
+// The parts notify the frame through registered window messages only, named in
+// platform/MessageVocabulary.h:
+// - MESSAGE_FOR_MAIN_FRAME (posted): station started, tree loaded, search the web instead,
+//   selection changed, volume level;
+// - MESSAGE_FROM_DLG (posted by the search bar): open an address and search the tree (both with
+//   a text that the frame takes and frees in every case), close, minimise, maximise or restore;
+// - MESSAGE_BUTTON_TWO_STATE_CLICKED (sent by the preset buttons at their press): a preset's
 //   station button plays its station, its pre-set button stores the tree's selected station.
 // Unknown codes are ignored and every handler answers 0.
 //
@@ -72,27 +74,6 @@ public:
     static constexpr uint32_t CONTROL_FULL_SCREEN = 4;
     static constexpr uint32_t CONTROL_VOLUME = 5;
     static constexpr uint32_t CONTROL_MUTE = 6;
-
-    // Codes of "Marquint_MESSAGE_FOR_MAIN_FRAME".
-    static constexpr uintptr_t CODE_STATION_STARTED = 1039;
-    static constexpr uintptr_t CODE_TREE_LOADED = 1040;
-    static constexpr uintptr_t CODE_SEARCH_WEB = 1041;
-    static constexpr uintptr_t CODE_SELECTION_CHANGED = 1042;
-    static constexpr uintptr_t CODE_VOLUME_LEVEL = 1068;
-    // Codes of "ZQ m_WM_MESSAGE_FROM_DLG", the last three also command identifiers.
-    static constexpr uintptr_t CODE_OPEN_ADDRESS = 1034;
-    static constexpr uintptr_t CODE_SEARCH_TREE = 1035;
-    static constexpr uint32_t ID_CLOSE = 1036;
-    static constexpr uint32_t ID_MINIMIZE = 1037;
-    static constexpr uint32_t ID_MAXIMIZE = 1038;
-    // Command identifiers of the player controls.
-    static constexpr uint32_t ID_PLAY = 1026;
-    static constexpr uint32_t ID_STOP = 1027;
-    static constexpr uint32_t ID_NEXT = 1030;
-    static constexpr uint32_t ID_PREVIOUS = 1031;
-    static constexpr uint32_t ID_FULL_SCREEN = 1065;
-    static constexpr uint32_t ID_MUTE = 1066;
-    static constexpr uint32_t ID_VOLUME = 1067;
 
     // What start-up does that a test must not: end the process, and run the modal first-run
     // update dialog. Empty members do the real thing (std::exit, exec()).
@@ -170,10 +151,6 @@ public:
     const CMyString& GetBannerUrl() const { return m_strBannerUrl; }
     const CMyString& GetServerUrl() const { return m_strServerUrl; }
 
-    // The message numbers the frame receives.
-    static uint32_t MessageForMainFrame();
-    static uint32_t MessageFromDlg();
-
 protected:
     bool event(QEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -193,7 +170,8 @@ private:
     bool OnCreateClient(CTelvaneDoc* pDocument);
     void OnSize(int32_t cx, int32_t cy);
     intptr_t OnMessageForMainFrame(uintptr_t wParam, intptr_t lParam);
-    intptr_t OnMessageFromDlg(uintptr_t wParam, intptr_t lParam);
+    // pstrText: the text that came with the message, when one did; freed here in every case.
+    intptr_t OnMessageFromDlg(uintptr_t wParam, std::unique_ptr<CMyString> pstrText);
     intptr_t OnButtonTwoStateClicked(uintptr_t wParam);
     void OnMaximizeRestore();
     void RemoveSplash();

@@ -140,14 +140,14 @@ bool CMediaPlayerRemote::CanPlay() const
 void CMediaPlayerRemote::Play()
 {
     if (m_pFrame)
-        m_pFrame->OnCommand(CMainFrame::ID_PLAY);
+        m_pFrame->OnCommand(ID_PLAY);
     AnnounceChanges();
 }
 
 void CMediaPlayerRemote::Stop()
 {
     if (m_pFrame)
-        m_pFrame->OnCommand(CMainFrame::ID_STOP);
+        m_pFrame->OnCommand(ID_STOP);
     AnnounceChanges();
 }
 

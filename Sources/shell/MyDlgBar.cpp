@@ -2,7 +2,7 @@
 
 #include "config/Settings.h"
 #include "net/UpdateCheck.h"
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/MenuXP.h"
 #include "skin/MyMessageBox.h"
 #include "skin/SkinInfo.h"
@@ -74,26 +74,12 @@ CMyDlgBar::CMyDlgBar()
     connect(&m_btnSearch, &QPushButton::clicked, this, [this] { OnSearchClicked(); });
     connect(&m_btnListsNotice, &QPushButton::clicked, this, [this] { OnListsNoticeClicked(); });
     connect(&m_btnVersionNotice, &QPushButton::clicked, this, [this] { OnVersionNoticeClicked(); });
-    connect(&m_btnClose, &QPushButton::clicked, this, [this] { PostToFrame(CODE_CLOSE, nullptr); });
-    connect(&m_btnMinimize, &QPushButton::clicked, this,
-            [this] { PostToFrame(CODE_MINIMIZE, nullptr); });
-    connect(&m_btnMaximize, &QPushButton::clicked, this,
-            [this] { PostToFrame(CODE_MAXIMIZE, nullptr); });
+    connect(&m_btnClose, &QPushButton::clicked, this, [this] { PostToFrame(ID_CLOSE); });
+    connect(&m_btnMinimize, &QPushButton::clicked, this, [this] { PostToFrame(ID_MINIMIZE); });
+    connect(&m_btnMaximize, &QPushButton::clicked, this, [this] { PostToFrame(ID_MAXIMIZE); });
 }
 
 CMyDlgBar::~CMyDlgBar() = default;
-
-uint32_t CMyDlgBar::MessageFromDlg()
-{
-    static const uint32_t uMessage = RegisterWindowMessage("ZQ m_WM_MESSAGE_FROM_DLG");
-    return uMessage;
-}
-
-uint32_t CMyDlgBar::CheckResultMessage()
-{
-    static const uint32_t uMessage = RegisterWindowMessage("ZQ m_WM_SEARCH_BAR_CHECK_RESULT");
-    return uMessage;
-}
 
 uint32_t CMyDlgBar::TickCount()
 {
@@ -291,12 +277,15 @@ void CMyDlgBar::paintEvent(QPaintEvent* /*pEvent*/)
     // Nothing: the frame paints the strip under the bar, and the controls paint themselves.
 }
 
-void CMyDlgBar::PostToFrame(uint32_t uCode, CMyString* pstrText)
+void CMyDlgBar::PostToFrame(uintptr_t uCode)
 {
-    // The frame owns the string once the message is on its way.
-    if (!PostWindowMessage(parentWidget(), MessageFromDlg(), uCode,
-                           reinterpret_cast<intptr_t>(pstrText)))
-        delete pstrText;
+    PostWindowMessage(parentWidget(), MessageFromDlg(), uCode, 0);
+}
+
+void CMyDlgBar::PostToFrame(uintptr_t uCode, const CMyString& strText)
+{
+    PostWindowMessage(parentWidget(), MessageFromDlg(), uCode,
+                      std::make_unique<CMyString>(strText));
 }
 
 const CSearchEngine* CMyDlgBar::ChooseEngine(bool bWebOnly) const
@@ -346,8 +335,8 @@ void CMyDlgBar::DoSearch()
     CMyString strRequest;
     if (!BuildSearchRequest(strRequest, false) || strRequest.IsEmpty())
         return;
-    uint32_t uCode = m_nSelectedEngine == BUILT_IN_ENGINE_ID ? CODE_SEARCH_TREE : CODE_OPEN_URL;
-    PostToFrame(uCode, new CMyString(strRequest));
+    PostToFrame(m_nSelectedEngine == BUILT_IN_ENGINE_ID ? CODE_SEARCH_TREE : CODE_OPEN_ADDRESS,
+                strRequest);
 }
 
 void CMyDlgBar::OnSearchClicked()
@@ -467,19 +456,24 @@ void CMyDlgBar::OnBlinkTimer()
 void CMyDlgBar::OnStartCheckTimer()
 {
     m_timerStartCheck.stop();
-    // The check walks the servers and downloads; it runs on a thread of its own and hands its
-    // result back to this bar's thread, where the notices are shown. A bar destroyed meanwhile
-    // simply receives nothing.
-    QPointer<QObject> pBar(this);
-    uint32_t uMessage = CheckResultMessage();
+    // The check walks the servers and downloads; it runs on a thread of its own and queues its
+    // result, by value, to the user-interface thread, where the notices are shown; the thread
+    // does not wait for it. A bar destroyed meanwhile receives nothing: the call finds its guard
+    // empty.
+    QPointer<CMyDlgBar> pBar(this);
     std::thread(
-        [pBar, uMessage]
+        [pBar]
         {
             uint32_t uFlags = 0;
             CMyString strProgramAddress;
-            if (CUpdateCheck::CheckForUpdates(uFlags, strProgramAddress))
-                SendWindowMessage(pBar, uMessage, uFlags,
-                                  reinterpret_cast<intptr_t>(&strProgramAddress));
+            if (!CUpdateCheck::CheckForUpdates(uFlags, strProgramAddress))
+                return;
+            CallOnApplicationThread(
+                [pBar, uFlags, strProgramAddress]
+                {
+                    if (!pBar.isNull())
+                        pBar->ShowNotices(uFlags, strProgramAddress);
+                });
         })
         .detach();
 }
@@ -492,7 +486,7 @@ void CMyDlgBar::OnListsNoticeClicked()
 
 void CMyDlgBar::OnVersionNoticeClicked()
 {
-    PostToFrame(CODE_OPEN_URL, new CMyString(m_strNewVersionUrl));
+    PostToFrame(CODE_OPEN_ADDRESS, m_strNewVersionUrl);
 }
 
 bool CMyDlgBar::event(QEvent* pEvent)
@@ -501,20 +495,13 @@ bool CMyDlgBar::event(QEvent* pEvent)
     if (pMessage == nullptr)
         return BaseDialogBar::event(pEvent);
     uint32_t uMessage = pMessage->GetMessage();
-    if (uMessage == CMyOwnButton::TwoStateClickedMessage())
+    if (uMessage == ButtonTwoStateClickedMessage())
     {
         if (pMessage->GetWParam() == reinterpret_cast<uintptr_t>(&m_btnSearch))
             OnEngineArrowPressed();
     }
-    else if (uMessage == CMyEditBox::EditBoxReturnMessage())
+    else if (uMessage == EditBoxReturnMessage())
         DoSearch();
-    else if (uMessage == CheckResultMessage())
-    {
-        // Sent by the check's thread, which waits until this has run: the text is still alive.
-        const CMyString* pstrAddress = reinterpret_cast<const CMyString*>(pMessage->GetLParam());
-        ShowNotices(static_cast<uint32_t>(pMessage->GetWParam()),
-                    pstrAddress != nullptr ? *pstrAddress : CMyString());
-    }
     else
         return BaseDialogBar::event(pEvent);
     pMessage->SetResult(0);
@@ -573,7 +560,7 @@ void CMyDlgBar::mouseDoubleClickEvent(QMouseEvent* pEvent)
     if (pEvent->button() == Qt::LeftButton)
     {
         m_bDragging = 0;
-        PostToFrame(CODE_MAXIMIZE, nullptr);
+        PostToFrame(ID_MAXIMIZE);
         return;
     }
     BaseDialogBar::mouseDoubleClickEvent(pEvent);

@@ -18,7 +18,7 @@ class QWidget;
 // maximise/restore, double click and dragging) and its search box (edit box, Search button with
 // the engine menu, and two notice buttons that appear when the silent update check finds newer
 // lists or a newer program). The bar never acts on the tree, the player or the window itself:
-// it posts "ZQ m_WM_MESSAGE_FROM_DLG" to its parent, the main frame.
+// it posts MESSAGE_FROM_DLG to its parent, the main frame.
 class CMyDlgBar : public BaseDialogBar
 {
     Q_OBJECT
@@ -31,12 +31,6 @@ public:
     static constexpr uint32_t IDC_LISTS_NOTICE = 1004;
     static constexpr uint32_t IDC_VERSION_NOTICE = 1005;
     static constexpr uint32_t IDC_TITLE = 1008;
-    // Codes of "ZQ m_WM_MESSAGE_FROM_DLG"; the caption commands use the same numbers.
-    static constexpr uint32_t CODE_OPEN_URL = 1034;
-    static constexpr uint32_t CODE_SEARCH_TREE = 1035;
-    static constexpr uint32_t CODE_CLOSE = 1036;
-    static constexpr uint32_t CODE_MINIMIZE = 1037;
-    static constexpr uint32_t CODE_MAXIMIZE = 1038;
     // Bits of ShowNotices.
     static constexpr uint32_t NOTICE_LISTS = 1;
     static constexpr uint32_t NOTICE_VERSION = 2;
@@ -59,9 +53,6 @@ public:
                 uint32_t uControlId) override;
     bool Create(QWidget* pParent, const char* pszTemplateName, uint32_t uStyle,
                 uint32_t uControlId) override;
-
-    // The number of "ZQ m_WM_MESSAGE_FROM_DLG".
-    static uint32_t MessageFromDlg();
 
     // Sets the title text and places it between the left group and the caption buttons.
     void SetTitle(const CMyString& strTitle);
@@ -129,7 +120,11 @@ private:
     // Shown notices one after the other from the Search button's right edge, 5 pixels apart.
     void PlaceNotices();
     void RedrawFrameUnderBar();
-    void PostToFrame(uint32_t uCode, CMyString* pstrText);
+    // Posts a code without a text (the caption's) to the frame.
+    void PostToFrame(uintptr_t uCode);
+    // Posts a code with a text to the frame, which takes the text; a text the frame never
+    // receives is freed with its message.
+    void PostToFrame(uintptr_t uCode, const CMyString& strText);
     // The engine of BuildSearchRequest's first step, or null.
     const CSearchEngine* ChooseEngine(bool bWebOnly) const;
 
@@ -142,8 +137,6 @@ private:
 
     // Milliseconds since system start, as 32 bits.
     static uint32_t TickCount();
-    // The number of the message that hands the background check's result to the bar.
-    static uint32_t CheckResultMessage();
 
     CMyEditBox m_EditBox;
     CMyOwnButton m_btnSearch;

@@ -1,19 +1,16 @@
 #pragma once
 
+#include "platform/MessageVocabulary.h"
+
 #include <QObject>
 #include <QVariant>
 
 #include <cstdint>
 #include <vector>
 
-// Document hints between the two views.
-// 2: the tree asks the player view to play its current station (pHint null).
-// 10: the player view hands a key pressed there to the tree (pHint a CKeyHint).
-constexpr intptr_t HINT_PLAY = 2;
-constexpr intptr_t HINT_KEY = 10;
-
-// The key code carried by hint 10, also readable as the object's property "key" (a Qt::Key
-// value). The sender allocates it with new; the view that handles hint 10 deletes it.
+// The key code carried by HINT_KEY (platform/MessageVocabulary.h), also readable as the object's
+// property "key" (a Qt::Key value). The sender allocates it with new; the view that handles hint 10
+// deletes it.
 class CKeyHint : public QObject
 {
 public:

@@ -5,8 +5,8 @@
 #include "directory/StreamUrl.h"
 #include "host/WMPPlayer4.h"
 #include "host/WebBrowser2.h"
+#include "platform/MessageVocabulary.h"
 #include "platform/Trace.h"
-#include "platform/WindowMessage.h"
 #include "skin/MyOwnButton.h"
 #include "skin/SkinInfo.h"
 #include "text/MyXmlDom.h"
@@ -24,12 +24,6 @@
 
 namespace
 {
-uint32_t MessageForMainFrame()
-{
-    static const uint32_t s_uMessage = RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME");
-    return s_uMessage;
-}
-
 // The address as Play hands it to the player: whatever follows the last "&" is not part of it.
 CMyString StreamAddress(const CMyString& strStationUrl)
 {

@@ -21,8 +21,8 @@ class QTimer;
 //
 // The main frame, the station tree and the preset buttons tell the view which station is
 // current and when to play, stop, change volume or mute, go full screen or open a page in the
-// user's browser. The view tells the frame "Marquint_MESSAGE_FOR_MAIN_FRAME" code 1039 each time
-// it has started a station, and hands keys pressed in it to the key receiver as hint 10.
+// user's browser. The view tells the frame CODE_STATION_STARTED (MESSAGE_FOR_MAIN_FRAME) each time
+// it has started a station, and hands keys pressed in it to the key receiver as HINT_KEY.
 class CTelvaneView : public QWidget, public CDocumentView
 {
     Q_OBJECT
@@ -38,8 +38,6 @@ public:
     static constexpr int32_t MIN_VIEW_WIDTH = 180;
     // The period of the status line refresh.
     static constexpr int32_t STATUS_TIMER_MS = 200;
-    // The code posted to the main frame when a station was handed to the player.
-    static constexpr uintptr_t CODE_STATION_STARTED = 1039;
     // The pauses before the tries to reconnect a live station that broke off: the first, which
     // doubles with every try up to the longest.
     static constexpr int32_t RECONNECT_FIRST_PAUSE_MS = 1000;
@@ -80,8 +78,8 @@ public:
     const CStationItem& GetStation() const { return m_station; }
 
     // Plays the current station: nothing without a station or when its URL already plays. The
-    // URL is cut at its last "&", handed to the player, the frame is told (1039) and the start
-    // page goes for good.
+    // URL is cut at its last "&", handed to the player, the frame is told (CODE_STATION_STARTED)
+    // and the start page goes for good.
     void Play();
     void Stop();
     // 0 to 100.

@@ -1,16 +1,10 @@
 #include "skin/MyEditBox.h"
 
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 
 #include <QKeyEvent>
 
 CMyEditBox::CMyEditBox(QWidget* pParent) : QLineEdit(pParent) {}
-
-uint32_t CMyEditBox::EditBoxReturnMessage()
-{
-    static const uint32_t uMessage = RegisterWindowMessage("ZQ m_WM_EDIT_BOX_VK_RETURN");
-    return uMessage;
-}
 
 void CMyEditBox::keyPressEvent(QKeyEvent* pEvent)
 {

@@ -6,16 +6,13 @@
 #include <cstdint>
 
 // A one-line edit box that reports the Enter key to a notify object: after the key has been
-// handled by the box, "ZQ m_WM_EDIT_BOX_VK_RETURN" is sent to m_pNotifyWnd with both
+// handled by the box, MESSAGE_EDIT_BOX_VK_RETURN is sent to m_pNotifyWnd with both
 // parameters 0. The key then goes no further (a dialog's default button does not see it).
 class CMyEditBox : public QLineEdit
 {
 public:
     explicit CMyEditBox(QWidget* pParent = nullptr);
     ~CMyEditBox() override = default;
-
-    // The number of "ZQ m_WM_EDIT_BOX_VK_RETURN".
-    static uint32_t EditBoxReturnMessage();
 
     // The receiver of the Enter notification; none initially.
     QPointer<QObject> m_pNotifyWnd;

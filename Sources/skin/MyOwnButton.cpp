@@ -1,6 +1,6 @@
 #include "skin/MyOwnButton.h"
 
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/MyPicture.h"
 #include "skin/SkinInfo.h"
 
@@ -63,12 +63,6 @@ CMyOwnButton::CMyOwnButton(const QString& strCaption, QWidget* pParent)
     setFont(font);
     setCursor(Qt::ArrowCursor);
     setMouseTracking(true);
-}
-
-uint32_t CMyOwnButton::TwoStateClickedMessage()
-{
-    static const uint32_t uMessage = RegisterWindowMessage("ZQ WM_BUTTON_TWO_STATE_CLICKED");
-    return uMessage;
 }
 
 void CMyOwnButton::SetStyle(uint32_t nStyle)
@@ -346,8 +340,8 @@ void CMyOwnButton::mousePressEvent(QMouseEvent* pEvent)
     if (m_bNotifyOnPress != 0 && !m_pNotifyWnd.isNull() &&
         (m_bArrowDown != 0 || m_nStyle == STYLE_PICTURE_ONLY))
     {
-        SendWindowMessage(m_pNotifyWnd, TwoStateClickedMessage(), reinterpret_cast<uintptr_t>(this),
-                          0);
+        SendWindowMessage(m_pNotifyWnd, ButtonTwoStateClickedMessage(),
+                          reinterpret_cast<uintptr_t>(this), 0);
     }
 }
 

@@ -21,8 +21,8 @@ void FillGradient(QPainter& painter, const QRect& rect, uint32_t clrTop, uint32_
 // The one push button of the program. It draws itself completely: a gradient face in skin
 // colours with a caption, or one of three skin pictures (normal, hover, pressed). Flat buttons
 // show their face only while the mouse is over them. A button asked to do so also sends
-// "ZQ WM_BUTTON_TWO_STATE_CLICKED" to a notify object at the moment the mouse button goes down,
-// before the ordinary clicked() at release.
+// MESSAGE_BUTTON_TWO_STATE_CLICKED (the button as first parameter) to a notify object at the
+// moment the mouse button goes down, before the ordinary clicked() at release.
 class CMyOwnButton : public QPushButton
 {
 public:
@@ -61,9 +61,6 @@ public:
     const CMyString& GetPicture() const { return m_strPicture; }
     const CMyString& GetPictureHover() const { return m_strPictureHover; }
     const CMyString& GetPicturePressed() const { return m_strPicturePressed; }
-
-    // The number of "ZQ WM_BUTTON_TWO_STATE_CLICKED"; its first parameter is the button.
-    static uint32_t TwoStateClickedMessage();
 
 protected:
     // Draws face, picture and caption into rect; bSelected is the pressed look.

@@ -1,7 +1,7 @@
 #include "skin/MySlider.h"
 
 #include "config/Settings.h"
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/MyPicture.h"
 
 #include <QMouseEvent>
@@ -95,8 +95,7 @@ void CMySlider::mouseMoveEvent(QMouseEvent* pEvent)
     {
         m_nThumbY = nY;
         update();
-        static const uint32_t uMessage = RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME");
-        PostWindowMessage(m_pParent.data(), uMessage, CODE_VOLUME_LEVEL, GetLevel());
+        PostWindowMessage(m_pParent.data(), MessageForMainFrame(), CODE_VOLUME_LEVEL, GetLevel());
     }
 }
 

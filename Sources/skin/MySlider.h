@@ -4,8 +4,8 @@
 
 // The vertical volume slider: a picture-only button whose face is a background picture with a
 // thumb picture drawn over it at the current level. Dragging the thumb changes the level between
-// 0 (bottom) and 100 (top), posts every change to the parent as code 1068 of
-// "Marquint_MESSAGE_FOR_MAIN_FRAME", and stores the final level as the "Volume" setting.
+// 0 (bottom) and 100 (top), posts every change to the parent as CODE_VOLUME_LEVEL of
+// MESSAGE_FOR_MAIN_FRAME, and stores the final level as the "Volume" setting.
 class CMySlider : public CMyOwnButton
 {
 public:
@@ -13,7 +13,6 @@ public:
     // the positions are those of the thumb's bottom edge.
     static constexpr int32_t TRACK_TOP = 21;
     static constexpr int32_t TRACK_BOTTOM_GAP = 17;
-    static constexpr uintptr_t CODE_VOLUME_LEVEL = 1068;
 
     explicit CMySlider(QWidget* pParent = nullptr);
 

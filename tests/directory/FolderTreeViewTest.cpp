@@ -148,7 +148,7 @@ TEST_F(FolderTreeViewTest, LoadsListsInDirectoryOrderAndReportsOnce)
     m_pTree->OnInitialUpdate();
     QCoreApplication::processEvents();
     EXPECT_EQ(m_pTree->GetDirectory().GetCount(), 8u);
-    EXPECT_EQ(m_frame.m_arrCodes, std::vector<uintptr_t>{CFolderTreeView::CODE_TREE_LOADED});
+    EXPECT_EQ(m_frame.m_arrCodes, std::vector<uintptr_t>{CODE_TREE_LOADED});
 }
 
 TEST_F(FolderTreeViewTest, NextAndPreviousSkipFoldersWithoutWrapping)
@@ -164,7 +164,7 @@ TEST_F(FolderTreeViewTest, NextAndPreviousSkipFoldersWithoutWrapping)
     EXPECT_FALSE(m_pTree->NextStation());
     EXPECT_EQ(Selected(), 6);
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SELECTION_CHANGED), 4); // one per change
+    EXPECT_EQ(m_frame.Count(CODE_SELECTION_CHANGED), 4); // one per change
 
     m_pTree->setCurrentItem(Item(1));
     EXPECT_FALSE(m_pTree->PreviousStation());
@@ -199,14 +199,14 @@ TEST_F(FolderTreeViewTest, FindNextWrapsAroundAndOffersTheWebWhenNothingMatches)
     EXPECT_TRUE(Item(2)->isExpanded());
     EXPECT_EQ(Find("cnn"), "");
     EXPECT_EQ(Selected(), 3);
-    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SEARCH_WEB), 0);
+    EXPECT_EQ(m_frame.Count(CODE_SEARCH_WEB), 0);
 
     // No match: the web is offered, only OK accepts it, and the selection stays.
     const std::string strOffer = "No results found\nWould you like to try the web?";
     EXPECT_EQ(Find("weather"), strOffer);
     EXPECT_EQ(Find("weather", CMyMessageBox::RESULT_CANCEL), strOffer);
     EXPECT_EQ(Selected(), 3);
-    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SEARCH_WEB), 1);
+    EXPECT_EQ(m_frame.Count(CODE_SEARCH_WEB), 1);
 }
 
 TEST_F(FolderTreeViewTest, BrokenMoviesListLeavesAnEmptyTreeThatStillReports)
@@ -216,8 +216,7 @@ TEST_F(FolderTreeViewTest, BrokenMoviesListLeavesAnEmptyTreeThatStillReports)
     EXPECT_FALSE(m_pTree->NextStation());
     EXPECT_FALSE(m_pTree->PreviousStation());
     EXPECT_NE(Find(""), ""); // even an empty text finds nothing
-    EXPECT_EQ(m_frame.m_arrCodes, (std::vector<uintptr_t>{CFolderTreeView::CODE_TREE_LOADED,
-                                                          CFolderTreeView::CODE_SEARCH_WEB}));
+    EXPECT_EQ(m_frame.m_arrCodes, (std::vector<uintptr_t>{CODE_TREE_LOADED, CODE_SEARCH_WEB}));
 }
 
 TEST_F(FolderTreeViewTest, ClicksAndKeysSelectToggleAndPlay)
@@ -232,7 +231,7 @@ TEST_F(FolderTreeViewTest, ClicksAndKeysSelectToggleAndPlay)
     QTest::mouseClick(m_pTree->viewport(), Qt::LeftButton, {}, ptNews);
     EXPECT_TRUE(Item(0)->isExpanded());
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_frame.Count(CFolderTreeView::CODE_SELECTION_CHANGED), 1);
+    EXPECT_EQ(m_frame.Count(CODE_SELECTION_CHANGED), 1);
     EXPECT_TRUE(m_player.m_arrHints.empty());
 
     // A double click and Enter ask the player view to play.

@@ -6,7 +6,9 @@
 #include <csignal>
 #include <functional>
 #include <future>
+#include <memory>
 #include <set>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -96,6 +98,127 @@ TEST_F(WindowMessage, PostIsHandledOnlyWhenEventsAreProcessed)
     QCoreApplication::sendPostedEvents();
 }
 
+namespace
+{
+
+// Counts its instances alive: an object carried by a message is freed exactly once.
+struct CCounted
+{
+    explicit CCounted(int n) : m_n(n) { ++s_nAlive; }
+    ~CCounted() { --s_nAlive; }
+    CCounted(const CCounted&) = delete;
+    CCounted& operator=(const CCounted&) = delete;
+    int m_n;
+    static inline int s_nAlive = 0;
+};
+
+// Takes the object of code 1 as a CCounted, asks code 2's for another type, and leaves code 3's.
+struct CPayloadTaker : QObject
+{
+    bool event(QEvent* pEvent) override
+    {
+        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
+        if (pMessage == nullptr)
+            return QObject::event(pEvent);
+        if (pMessage->GetWParam() == 1)
+        {
+            m_pTaken = pMessage->TakePayload<CCounted>();
+            m_bSameAddress = m_pTaken != nullptr &&
+                             pMessage->GetLParam() == reinterpret_cast<intptr_t>(m_pTaken.get());
+            m_bTakenTwice = pMessage->TakePayload<CCounted>() != nullptr;
+        }
+        else if (pMessage->GetWParam() == 2)
+            m_bOtherType = pMessage->TakePayload<std::string>() != nullptr;
+        ++m_nHandled;
+        return true;
+    }
+    std::unique_ptr<CCounted> m_pTaken;
+    bool m_bSameAddress = false;
+    bool m_bTakenTwice = false;
+    bool m_bOtherType = false;
+    int m_nHandled = 0;
+};
+
+} // namespace
+
+TEST_F(WindowMessage, AnObjectPostedWithAMessageIsTheHandlersOrGoesWithTheMessage)
+{
+    CPayloadTaker receiver;
+    // Taken by the handler, once: its address was the second parameter.
+    ASSERT_TRUE(PostWindowMessage(&receiver, m_uMessage, 1, std::make_unique<CCounted>(7)));
+    QCoreApplication::sendPostedEvents();
+    ASSERT_NE(receiver.m_pTaken, nullptr);
+    EXPECT_EQ(receiver.m_pTaken->m_n, 7);
+    EXPECT_TRUE(receiver.m_bSameAddress);
+    EXPECT_FALSE(receiver.m_bTakenTwice);
+    EXPECT_EQ(CCounted::s_nAlive, 1);
+    receiver.m_pTaken.reset();
+
+    // Asked for as another type, or left by the handler: freed after delivery.
+    PostWindowMessage(&receiver, m_uMessage, 2, std::make_unique<CCounted>(1));
+    PostWindowMessage(&receiver, m_uMessage, 3, std::make_unique<CCounted>(2));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(receiver.m_nHandled, 3);
+    EXPECT_FALSE(receiver.m_bOtherType);
+    EXPECT_EQ(CCounted::s_nAlive, 0);
+
+    // Never delivered: the receiver went first, or there was none; also from a worker.
+    auto* pGone = new CPayloadTaker;
+    EXPECT_TRUE(PostWindowMessage(pGone, m_uMessage, 1, std::make_unique<CCounted>(3)));
+    std::thread([&] { PostWindowMessage(pGone, m_uMessage, 1, std::make_unique<CCounted>(4)); })
+        .join();
+    EXPECT_EQ(CCounted::s_nAlive, 2);
+    delete pGone;
+    EXPECT_EQ(CCounted::s_nAlive, 0);
+    EXPECT_FALSE(PostWindowMessage(nullptr, m_uMessage, 1, std::make_unique<CCounted>(5)));
+    EXPECT_EQ(CCounted::s_nAlive, 0);
+    QCoreApplication::sendPostedEvents();
+}
+
+TEST_F(WindowMessage, AQueuedCallRunsLaterOnTheMainThreadWithoutTheCallerWaiting)
+{
+    // The worker has returned before the call runs: nothing waits for it.
+    std::thread::id ranOn;
+    std::string strSeen;
+    auto worker = Start(
+        [&]
+        {
+            std::string strResult = "result";
+            EXPECT_TRUE(CallOnApplicationThread(
+                [&ranOn, &strSeen, strResult]
+                {
+                    ranOn = std::this_thread::get_id();
+                    strSeen = strResult;
+                }));
+        });
+    worker.wait();
+    EXPECT_TRUE(strSeen.empty());
+    EXPECT_TRUE(PumpEventsUntil([&] { return !strSeen.empty(); }));
+    EXPECT_EQ(strSeen, "result");
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+
+    // A call guarded by a pointer to an object that went meanwhile finds it gone.
+    auto* pGone = new CReceiver;
+    const QPointer<CReceiver> pGuard(pGone);
+    int nRan = 0;
+    int nReached = 0;
+    auto late = Start(
+        [&]
+        {
+            CallOnApplicationThread(
+                [&nRan, &nReached, pGuard]
+                {
+                    ++nRan;
+                    nReached += pGuard.isNull() ? 0 : 1;
+                });
+        });
+    late.wait();
+    delete pGone;
+    EXPECT_TRUE(PumpEventsUntil([&] { return nRan == 1; }));
+    EXPECT_EQ(nReached, 0);
+    EXPECT_FALSE(CallOnApplicationThread(nullptr));
+}
+
 TEST_F(WindowMessage, SendWaitsForTheHandlerOnTheMainThreadOrFindsTheReceiverGone)
 {
     CReceiver receiver;
@@ -169,8 +292,9 @@ TEST_F(WindowMessage, ManyWorkersSendingAtOnceEachGetTheirAnswersOnTheMainThread
     EXPECT_EQ(receiver.m_uOffMainThread, 0u);
 }
 
-// Workers that go on sending while the application is destroyed find it gone and end; none
-// touches the application that is going. In a child process, which owns its application.
+// Workers that go on sending and queueing calls while the application is destroyed find it gone
+// and end; none touches the application that is going. In a child process, which owns its
+// application.
 TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
 {
     const pid_t pid = fork();
@@ -186,6 +310,7 @@ TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
         const QPointer<QObject> pReceiver(&receiver);
         std::atomic<bool> bStop{false};
         std::atomic<int> nUndelivered{0};
+        std::atomic<int> nCallsRefused{0};
         std::vector<std::thread> workers;
         for (int i = 0; i < 4; ++i)
             workers.emplace_back(
@@ -196,6 +321,7 @@ TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
                         bool bDelivered = true;
                         SendWindowMessage(pReceiver, uMessage, 1, 2, &bDelivered);
                         nUndelivered += bDelivered ? 0 : 1;
+                        nCallsRefused += CallOnApplicationThread([] {}) ? 0 : 1;
                     }
                 });
         for (int i = 0; i < 50; ++i)
@@ -205,7 +331,7 @@ TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
         bStop = true;
         for (std::thread& worker : workers)
             worker.join();
-        _exit(nUndelivered > 0 ? 0 : 2);
+        _exit(nUndelivered > 0 && nCallsRefused > 0 ? 0 : 2);
     }
     int nStatus = 0;
     for (int i = 0; i < 300 && waitpid(pid, &nStatus, WNOHANG) == 0; ++i)

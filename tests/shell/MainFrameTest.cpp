@@ -151,6 +151,13 @@ protected:
         ASSERT_TRUE(PostWindowMessage(m_pFrame.get(), uMessage, wParam, lParam));
         QCoreApplication::processEvents();
     }
+    // A code of the search bar with its text, as the bar posts it.
+    void PostText(uintptr_t wParam, const char* pszText)
+    {
+        ASSERT_TRUE(PostWindowMessage(m_pFrame.get(), MessageFromDlg(), wParam,
+                                      std::make_unique<CMyString>(pszText)));
+        QCoreApplication::processEvents();
+    }
     // Waits for the tree's own report that it has loaded, which takes the splash away.
     bool WaitForTree()
     {
@@ -159,7 +166,7 @@ protected:
     // A press on a preset's button, as the button reports it.
     void Press(QAbstractButton* pButton)
     {
-        SendWindowMessage(m_pFrame.get(), CMyOwnButton::TwoStateClickedMessage(),
+        SendWindowMessage(m_pFrame.get(), ButtonTwoStateClickedMessage(),
                           reinterpret_cast<uintptr_t>(pButton), 0);
     }
     static std::string StoredPreset(int nIndex)
@@ -245,12 +252,12 @@ TEST_F(MainFrameTest, SplashGoesAtTheTreesFirstReportOnlyAndUnknownCodesAreIgnor
     EXPECT_TRUE(pSplash.isNull());
 
     // A second report, and codes nobody defined, change nothing and answer 0.
-    Post(CMainFrame::MessageForMainFrame(), CMainFrame::CODE_TREE_LOADED);
+    Post(MessageForMainFrame(), CODE_TREE_LOADED);
     EXPECT_EQ(frame.GetSplash(), nullptr);
     frame.show();
-    EXPECT_EQ(SendWindowMessage(&frame, CMainFrame::MessageForMainFrame(), 4242, 7), 0);
-    EXPECT_EQ(SendWindowMessage(&frame, CMainFrame::MessageFromDlg(), 4242, 0), 0);
-    EXPECT_EQ(SendWindowMessage(&frame, CMyOwnButton::TwoStateClickedMessage(),
+    EXPECT_EQ(SendWindowMessage(&frame, MessageForMainFrame(), 4242, 7), 0);
+    EXPECT_EQ(SendWindowMessage(&frame, MessageFromDlg(), 4242, 0), 0);
+    EXPECT_EQ(SendWindowMessage(&frame, ButtonTwoStateClickedMessage(),
                                 reinterpret_cast<uintptr_t>(&frame), 0),
               0);
     EXPECT_TRUE(frame.isVisible());
@@ -266,9 +273,8 @@ TEST_F(MainFrameTest, TreeSearchSelectionKeysAndVolumeLevelsReachTheirParts)
     CTelvaneView* pView = frame.GetPlayerView();
     ASSERT_GT(pTree->GetDirectory().GetCount(), 2u);
 
-    // 1035: the tree searches; its selection change (1042) makes the station current.
-    Post(CMainFrame::MessageFromDlg(), CMainFrame::CODE_SEARCH_TREE,
-         reinterpret_cast<intptr_t>(new CMyString("CNN")));
+    // The tree searches; its selection change makes the station current.
+    PostText(CODE_SEARCH_TREE, "CNN");
     ASSERT_TRUE(
         PumpEventsUntil([&] { return Str(pView->GetStation().m_strUrl) == "http://cnn/"; }));
     EXPECT_EQ(Str(pView->GetStation().m_strPath), "World/CNN");
@@ -284,10 +290,10 @@ TEST_F(MainFrameTest, TreeSearchSelectionKeysAndVolumeLevelsReachTheirParts)
     ASSERT_TRUE(
         PumpEventsUntil([&] { return Str(pView->GetStation().m_strUrl) == "http://bbc/"; }));
 
-    // Volume: read at creation (default 50), then each slider step (1068).
+    // Volume: read at creation (default 50), then each slider step.
     ASSERT_NE(pView->GetPlayer(), nullptr);
     EXPECT_EQ(pView->GetPlayer()->GetVolume(), 50);
-    Post(CMainFrame::MessageForMainFrame(), CMainFrame::CODE_VOLUME_LEVEL, 30);
+    Post(MessageForMainFrame(), CODE_VOLUME_LEVEL, 30);
     EXPECT_EQ(pView->GetPlayer()->GetVolume(), 30);
 }
 
@@ -309,12 +315,26 @@ TEST_F(MainFrameTest, TreeSearchStringIsTakenOverEvenWithAnEmptyTree)
                      });
     closer.start(20);
     // The string belongs to the frame now; the sanitizer build reports it if it leaks.
-    Post(CMainFrame::MessageFromDlg(), CMainFrame::CODE_SEARCH_TREE,
-         reinterpret_cast<intptr_t>(new CMyString("nothing")));
+    PostText(CODE_SEARCH_TREE, "nothing");
     // A tree search without a string does nothing.
-    Post(CMainFrame::MessageFromDlg(), CMainFrame::CODE_SEARCH_TREE, 0);
+    Post(MessageFromDlg(), CODE_SEARCH_TREE, 0);
     EXPECT_LE(nOffers, 1);
     EXPECT_EQ(frame.GetTreeView()->GetSelectedItem(), nullptr);
+    // A text with a code that takes none is freed all the same.
+    PostText(4242, "unused");
+}
+
+TEST_F(MainFrameTest, TextsStillQueuedWhenTheFrameGoesAreFreedWithIt)
+{
+    // The frame is closed and destroyed before the event loop delivers the texts; the
+    // sanitizer build reports them if they leak.
+    MakeFrame();
+    ASSERT_TRUE(PostWindowMessage(m_pFrame.get(), MessageFromDlg(), CODE_OPEN_ADDRESS,
+                                  std::make_unique<CMyString>("http://example.com/")));
+    ASSERT_TRUE(PostWindowMessage(m_pFrame.get(), MessageFromDlg(), CODE_SEARCH_TREE,
+                                  std::make_unique<CMyString>("news")));
+    m_pFrame.reset();
+    QCoreApplication::processEvents();
 }
 
 TEST_F(MainFrameTest, CaptionCodesCloseMinimiseMaximiseAndRestore)
@@ -322,24 +342,24 @@ TEST_F(MainFrameTest, CaptionCodesCloseMinimiseMaximiseAndRestore)
     CMainFrame& frame = MakeFrame();
     frame.show();
     CMyOwnButton& maximize = frame.GetSearchBar()->GetMaximizeButton();
-    const uint32_t uFromDlg = CMainFrame::MessageFromDlg();
+    const uint32_t uFromDlg = MessageFromDlg();
 
-    Post(uFromDlg, CMainFrame::ID_MAXIMIZE);
+    Post(uFromDlg, ID_MAXIMIZE);
     EXPECT_TRUE(frame.windowState() & Qt::WindowMaximized);
     EXPECT_NE(Str(maximize.GetPicture()).find("Restore"), std::string::npos);
-    Post(uFromDlg, CMainFrame::ID_MAXIMIZE);
+    Post(uFromDlg, ID_MAXIMIZE);
     EXPECT_EQ(frame.windowState(), Qt::WindowNoState);
     EXPECT_NE(Str(maximize.GetPicture()).find("Maximize"), std::string::npos);
 
     // While minimised, maximise/restore does nothing.
-    Post(uFromDlg, CMainFrame::ID_MINIMIZE);
+    Post(uFromDlg, ID_MINIMIZE);
     EXPECT_TRUE(frame.windowState() & Qt::WindowMinimized);
-    Post(uFromDlg, CMainFrame::ID_MAXIMIZE);
+    Post(uFromDlg, ID_MAXIMIZE);
     EXPECT_EQ(frame.windowState(), Qt::WindowMinimized);
     EXPECT_NE(Str(maximize.GetPicture()).find("Maximize"), std::string::npos);
 
     frame.showNormal();
-    Post(uFromDlg, CMainFrame::ID_CLOSE);
+    Post(uFromDlg, ID_CLOSE);
     EXPECT_FALSE(frame.isVisible());
     EXPECT_EQ(frame.GetSplash(), nullptr);
 }
@@ -475,7 +495,7 @@ TEST_F(MainFrameTest, PresetTakesTheSelectedStationAndPlaysIt)
         // the question is open is dropped: BBC stays the current station and nothing plays.
         CBoxAnswerer boxes({CMyMessageBox::RESULT_NO});
         boxes.m_whileOpen = [&] { Press(pPreset->GetStationButton()); };
-        frame.OnCommand(CMainFrame::ID_PREVIOUS);
+        frame.OnCommand(ID_PREVIOUS);
         Press(pPreset->GetPresetButton());
         EXPECT_EQ(boxes.m_texts, std::vector<std::string>{"This Button Already Contains a "
                                                           "Pre-Set Station.\n Would You Like To "
@@ -561,7 +581,7 @@ TEST_F(MainFrameTest, BannerComesFromTheFirstServerThatAnswersAndReloadsAtEveryS
     ASSERT_TRUE(PumpEventsUntil([&] { return server.Requests()["banner.htm"] == 1; }, 60));
 
     // Each station start loads it again.
-    Post(CMainFrame::MessageForMainFrame(), CMainFrame::CODE_STATION_STARTED);
+    Post(MessageForMainFrame(), CODE_STATION_STARTED);
     EXPECT_TRUE(PumpEventsUntil([&] { return server.Requests()["banner.htm"] == 2; }, 60));
 }
 

@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "config/FileHandler.h"
 #include "config/Settings.h"
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/MenuXP.h"
 #include "skin/WidgetTestSupport.h"
 
@@ -26,10 +26,10 @@ namespace
 {
 
 // Messages to the frame: code and text.
-using Sent = std::vector<std::pair<uint32_t, std::string>>;
+using Sent = std::vector<std::pair<uintptr_t, std::string>>;
 
-// Stands in for the main frame: records every "ZQ m_WM_MESSAGE_FROM_DLG", taking the string it
-// carries as the frame would.
+// Stands in for the main frame: records every MESSAGE_FROM_DLG, taking the text it carries as
+// the frame does.
 class CFrameStandIn : public QWidget
 {
 public:
@@ -39,11 +39,10 @@ protected:
     bool event(QEvent* pEvent) override
     {
         CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr ||
-            pMessage->GetMessage() != RegisterWindowMessage("ZQ m_WM_MESSAGE_FROM_DLG"))
+        if (pMessage == nullptr || pMessage->GetMessage() != MessageFromDlg())
             return QWidget::event(pEvent);
-        std::unique_ptr<CMyString> pText(reinterpret_cast<CMyString*>(pMessage->GetLParam()));
-        m_messages.emplace_back(static_cast<uint32_t>(pMessage->GetWParam()),
+        const std::unique_ptr<CMyString> pText = pMessage->TakePayload<CMyString>();
+        m_messages.emplace_back(pMessage->GetWParam(),
                                 pText && !pText->IsEmpty() ? pText->GetBuffer() : "");
         return true;
     }
@@ -138,7 +137,7 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     // The built-in engine searches the tree for anything, addresses included; not for nothing.
     bar.GetEditBox().setText("http://example.com");
     QTest::keyClick(&bar.GetEditBox(), Qt::Key_Return);
-    EXPECT_EQ(Messages(), (Sent{{1035, "http://example.com"}}));
+    EXPECT_EQ(Messages(), (Sent{{CODE_SEARCH_TREE, "http://example.com"}}));
     // Enter on a focused button does nothing: only the edit box searches with Enter.
     bar.GetSearchButton().setFocus();
     QTest::keyClick(&bar.GetSearchButton(), Qt::Key_Return);
@@ -161,7 +160,7 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     {
         bar.GetEditBox().setText(pszText);
         bar.DoSearch();
-        EXPECT_EQ(Messages(), (Sent{{1034, pszRequest}})) << pszText;
+        EXPECT_EQ(Messages(), (Sent{{CODE_OPEN_ADDRESS, pszRequest}})) << pszText;
     }
 
     // The frame's web request always takes the first engine, whatever is selected.
@@ -209,7 +208,7 @@ TEST_F(MyDlgBarTest, EngineMenuChoosesWithoutSearchingAndGuardsTheNextClick)
     EXPECT_TRUE(Messages().empty());
     QTest::qWait(250);
     QTest::mouseClick(&search, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(Messages(), (Sent{{1034, "https://other.example/s?x=tv&y=tv"}}));
+    EXPECT_EQ(Messages(), (Sent{{CODE_OPEN_ADDRESS, "https://other.example/s?x=tv&y=tv"}}));
 
     // The selected engine is the menu's default; choosing it again does not search.
     QTest::qWait(250);
@@ -219,7 +218,7 @@ TEST_F(MyDlgBarTest, EngineMenuChoosesWithoutSearchingAndGuardsTheNextClick)
     QTest::qWait(250);
     ChooseEngine(100);
     EXPECT_EQ(search.text(), "Search");
-    EXPECT_EQ(Messages(), (Sent{{1035, "tv"}}));
+    EXPECT_EQ(Messages(), (Sent{{CODE_SEARCH_TREE, "tv"}}));
 }
 
 TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
@@ -260,7 +259,7 @@ TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
     // The version notice has its address opened by the frame; the lists notice opens the update
     // dialog through the frame's opener.
     QTest::mouseClick(&bar.GetVersionNotice(), Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(Messages(), (Sent{{1034, "http://new.example/orvanta"}}));
+    EXPECT_EQ(Messages(), (Sent{{CODE_OPEN_ADDRESS, "http://new.example/orvanta"}}));
     QWidget* pOpenedFor = nullptr;
     bar.SetUpdateDialogOpener([&pOpenedFor](QWidget* pParent) { pOpenedFor = pParent; });
     QTest::mouseClick(&bar.GetListsNotice(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -274,7 +273,8 @@ TEST_F(MyDlgBarTest, CaptionPostsToTheFrameAndDraggingMovesIt)
     QTest::mouseClick(&bar.GetMinimizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
     QTest::mouseClick(&bar.GetMaximizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
     QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(600, 3));
-    EXPECT_EQ(Messages(), (Sent{{1036, ""}, {1037, ""}, {1038, ""}, {1038, ""}}));
+    EXPECT_EQ(Messages(),
+              (Sent{{ID_CLOSE, ""}, {ID_MINIMIZE, ""}, {ID_MAXIMIZE, ""}, {ID_MAXIMIZE, ""}}));
 
     // The window follows the pointer by each move's offset, only while the button is down; a
     // caption button starts no drag.

@@ -234,7 +234,7 @@ TEST_F(TelvaneViewTest, PlaysAStationOnceUntilItStopsAndShowsItsState)
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
     ASSERT_TRUE(PumpEventsUntil([&] { return StatusLine() == "  Playing"; }, 5)) << StatusLine();
     EXPECT_EQ(StationLine(), " Demo/Clip");
-    EXPECT_EQ(m_frame.m_arrCodes, std::vector<uintptr_t>{CTelvaneView::CODE_STATION_STARTED});
+    EXPECT_EQ(m_frame.m_arrCodes, std::vector<uintptr_t>{CODE_STATION_STARTED});
 
     // The station that plays is not started again: not for its own record, whose address the
     // player holds cut, nor for the address in other case.
@@ -522,7 +522,7 @@ TEST_F(TelvaneViewTest, ALiveStationReconnectsAfterItsServerWasGoneUntilStopped)
     EXPECT_LT(*firstRequest - cameBack, 5s);
     EXPECT_EQ(m_pView->GetReconnectTry(), 0);
     // The banner reloads only for the start the user made.
-    EXPECT_EQ(m_frame.Count(CTelvaneView::CODE_STATION_STARTED), 1);
+    EXPECT_EQ(m_frame.Count(CODE_STATION_STARTED), 1);
 
     // Gone again; Stop during the tries ends them: nothing is asked for after it.
     channel.Stop();
@@ -580,7 +580,7 @@ TEST_F(TelvaneViewTest, AnotherStationEndsTheTriesWhichReuseThePlayer)
     EXPECT_TRUE(PumpEventsUntil([&] { return m_pView->GetReconnectTry() >= 3; }, 30));
     // The same player tries again; the banner is not reloaded for the tries.
     EXPECT_EQ(m_pView->GetPlayer(), pPlayer);
-    EXPECT_EQ(m_frame.Count(CTelvaneView::CODE_STATION_STARTED), 1);
+    EXPECT_EQ(m_frame.Count(CODE_STATION_STARTED), 1);
 
     // Selecting another station (as Previous or Next do) ends the tries.
     m_pView->SetStation(CMyString((m_pServer->Url() + "other.ts").c_str()),

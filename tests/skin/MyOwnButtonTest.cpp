@@ -1,5 +1,5 @@
 #include "skin/MyOwnButton.h"
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/WidgetTestSupport.h"
 
 #include <QApplication>
@@ -24,7 +24,7 @@ public:
     {
         if (CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent))
         {
-            if (pMessage->GetMessage() == CMyOwnButton::TwoStateClickedMessage())
+            if (pMessage->GetMessage() == ButtonTwoStateClickedMessage())
             {
                 m_events.push_back("press");
                 m_wParam = pMessage->GetWParam();

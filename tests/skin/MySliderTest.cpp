@@ -1,6 +1,6 @@
 #include "skin/MySlider.h"
 #include "config/Settings.h"
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 #include "skin/WidgetTestSupport.h"
 
 #include <QApplication>
@@ -20,9 +20,8 @@ public:
     {
         if (CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent))
         {
-            if (pMessage->GetMessage() ==
-                    RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME") &&
-                pMessage->GetWParam() == CMySlider::CODE_VOLUME_LEVEL)
+            if (pMessage->GetMessage() == MessageForMainFrame() &&
+                pMessage->GetWParam() == CODE_VOLUME_LEVEL)
                 m_levels.push_back(static_cast<int>(pMessage->GetLParam()));
             return true;
         }

@@ -2,7 +2,7 @@
 
 // Helpers shared by the tests of the window's parts.
 
-#include "platform/WindowMessage.h"
+#include "platform/MessageVocabulary.h"
 
 #include <QObject>
 
@@ -10,15 +10,14 @@
 #include <cstdint>
 #include <vector>
 
-// Stands in for the main frame: records the codes of "Marquint_MESSAGE_FOR_MAIN_FRAME".
+// Stands in for the main frame: records the codes of MESSAGE_FOR_MAIN_FRAME.
 class CFrameStandIn : public QObject
 {
 public:
     bool event(QEvent* pEvent) override
     {
-        static const uint32_t s_uMessage = RegisterWindowMessage("Marquint_MESSAGE_FOR_MAIN_FRAME");
         CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != s_uMessage)
+        if (pMessage == nullptr || pMessage->GetMessage() != MessageForMainFrame())
             return QObject::event(pEvent);
         m_arrCodes.push_back(pMessage->GetWParam());
         return true;
