@@ -43,6 +43,9 @@ class QSplitter;
 //   station button plays its station, its pre-set button stores the tree's selected station.
 // Unknown codes are ignored and every handler answers 0.
 //
+// MainFrame.cpp holds creation, layout, the messages and the commands; MainFrameBottomStrip.cpp
+// the bottom strip: presets, player controls, mute and banner.
+//
 // Construction runs the start-up decisions: hand over to the external updater, or on the first
 // run copy the installed lists and run the first-run update dialog, or else show the splash
 // window until the tree reports that it is loaded.
@@ -169,6 +172,8 @@ private:
     void CreateControls();
     bool OnCreateClient(CTelvaneDoc* pDocument);
     void OnSize(int32_t cx, int32_t cy);
+    // Places the presets, the player controls after them and the banner.
+    void PlaceBottomStrip(const CFrameLayout& layout);
     intptr_t OnMessageForMainFrame(uintptr_t wParam, intptr_t lParam);
     // pstrText: the text that came with the message, when one did; freed here in every case.
     intptr_t OnMessageFromDlg(uintptr_t wParam, std::unique_ptr<CMyString> pstrText);
