@@ -31,10 +31,13 @@ QString ToQString(const CMyString& strText)
 // Gaps of the layout, in pixels.
 constexpr int LEFT_GROUP_X = 17;
 constexpr int LEFT_GROUP_Y = 6;
+// Between the edit box and the Search button.
 constexpr int LEFT_GROUP_GAP = 4;
 constexpr int CAPTION_BUTTONS_Y = 8;
 constexpr int CAPTION_BUTTONS_RIGHT = 17;
 constexpr int CAPTION_BUTTONS_GAP = 3;
+// After the Search button and between the notices, whatever placed them last (a resize, a new
+// engine's caption, the notices appearing).
 constexpr int NOTICE_GAP = 5;
 constexpr int TITLE_GAP = 10;
 constexpr int EDIT_BOX_HEIGHT = 19;
@@ -223,19 +226,10 @@ void CMyDlgBar::PlaceControls(int nWidth)
     m_btnMinimize.move(m_btnMaximize.x() - CAPTION_BUTTONS_GAP - m_btnMinimize.width(),
                        CAPTION_BUTTONS_Y);
 
-    // The search group from the left edge rightwards.
-    int x = LEFT_GROUP_X;
-    m_EditBox.setGeometry(x, LEFT_GROUP_Y, m_EditBox.width(), EDIT_BOX_HEIGHT);
-    x += m_EditBox.width() + LEFT_GROUP_GAP;
-    m_btnSearch.move(x, LEFT_GROUP_Y);
-    x += m_btnSearch.width() + LEFT_GROUP_GAP;
-    for (CMyOwnButton* pNotice : {&m_btnListsNotice, &m_btnVersionNotice})
-    {
-        if (pNotice->isHidden())
-            continue;
-        pNotice->move(x, LEFT_GROUP_Y);
-        x += pNotice->width() + LEFT_GROUP_GAP;
-    }
+    // The search group from the left edge rightwards: edit box, Search button, shown notices.
+    m_EditBox.setGeometry(LEFT_GROUP_X, LEFT_GROUP_Y, m_EditBox.width(), EDIT_BOX_HEIGHT);
+    m_btnSearch.move(LEFT_GROUP_X + m_EditBox.width() + LEFT_GROUP_GAP, LEFT_GROUP_Y);
+    PlaceNotices();
     PlaceTitle();
 }
 

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -237,6 +238,11 @@ TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
     const QRect title = bar.GetTitleControl().geometry();
     EXPECT_EQ(title.left(), version.right() + 1 + 10);
     EXPECT_EQ(title.right() + 1, bar.GetMinimizeButton().x() - 10);
+    // The window's resizing places them by the same rule.
+    bar.resize(bar.width() - 100, bar.height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar.GetListsNotice().geometry(), lists);
+    EXPECT_EQ(bar.GetVersionNotice().geometry(), version);
 
     // Inverted face (bottom colour on top) while blinking starts; normal face afterwards.
     const CButtonColorSet& colors = GetSkinInfo()->m_ToolbarButtons;
@@ -326,6 +332,25 @@ TEST_F(MyDlgBarTest, SilentCheckShowsNoticesWithoutBlockingTheWindow)
     EXPECT_STREQ(bar.GetNewVersionUrl().GetBuffer(), "http://new.example/orvanta");
     EXPECT_TRUE(bar.GetVersionNotice().isVisible());
     EXPECT_EQ(server.Requests().at("UpdateSettings.txt"), 1);
+}
+
+TEST_F(MyDlgBarTest, BarClosedBeforeTheCheckAnswersReceivesNothing)
+{
+    CListServer server({{"UpdateSettings.txt",
+                         "<U><EXE_UPDATE><VERSION>1.19</VERSION><NAME>http://new.example/orvanta"
+                         "</NAME></EXE_UPDATE></U>"}});
+    Write("data/ORVANTA/res/ServerSettings.txt",
+          CFileHandler::Scramble("<L><URL>" + server.Url() + "</URL></L>"));
+    Settings().SetProgramVersion("1.18");
+    MakeBar();
+    ASSERT_TRUE(
+        PumpEventsUntil([&server] { return server.Requests().count("UpdateSettings.txt"); }, 15));
+    // The check's answer is queued while the window handles no events, and the bar goes first:
+    // the answer finds it gone (the sanitizer build reports a use of the destroyed bar).
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    m_pBar.reset();
+    QTest::qWait(200);
+    EXPECT_TRUE(m_frame.m_messages.empty());
 }
 
 } // namespace
