@@ -12,43 +12,32 @@
 // Registered message names. The name is the contract: equal names give equal numbers.
 // Posted to the main frame by the tree, the player view and the volume slider; the first
 // parameter is one of the CODE_* below, the second an argument.
-inline constexpr const char* MESSAGE_FOR_MAIN_FRAME = "Marquint_MESSAGE_FOR_MAIN_FRAME";
+inline constexpr char MESSAGE_FOR_MAIN_FRAME[] = "Marquint_MESSAGE_FOR_MAIN_FRAME";
 // Posted to the main frame by the search bar; the first parameter is a code, the second 0 or,
 // for CODE_OPEN_ADDRESS and CODE_SEARCH_TREE, the text (see PostWindowMessage with a payload).
-inline constexpr const char* MESSAGE_FROM_DLG = "ZQ m_WM_MESSAGE_FROM_DLG";
+inline constexpr char MESSAGE_FROM_DLG[] = "ZQ m_WM_MESSAGE_FROM_DLG";
 // Sent by an owner-drawn button to its notify object at a press; the first parameter is the
 // button.
-inline constexpr const char* MESSAGE_BUTTON_TWO_STATE_CLICKED = "ZQ WM_BUTTON_TWO_STATE_CLICKED";
+inline constexpr char MESSAGE_BUTTON_TWO_STATE_CLICKED[] = "ZQ WM_BUTTON_TWO_STATE_CLICKED";
 // Sent by the search edit box to its notify object when Enter was pressed.
-inline constexpr const char* MESSAGE_EDIT_BOX_VK_RETURN = "ZQ m_WM_EDIT_BOX_VK_RETURN";
+inline constexpr char MESSAGE_EDIT_BOX_VK_RETURN[] = "ZQ m_WM_EDIT_BOX_VK_RETURN";
 // Sent by a download's thread to the object that started it: a file download's outcome, and a
 // buffer download's received buffer.
-inline constexpr const char* MESSAGE_FILE_DOWNLOAD_COMPLETE =
-    "Marquint_MESSAGE_FILE_DOWNLOAD_COMPLETE";
-inline constexpr const char* MESSAGE_BUFFER_DOWNLOAD_COMPLETE =
+inline constexpr char MESSAGE_FILE_DOWNLOAD_COMPLETE[] = "Marquint_MESSAGE_FILE_DOWNLOAD_COMPLETE";
+inline constexpr char MESSAGE_BUFFER_DOWNLOAD_COMPLETE[] =
     "Marquint_MESSAGE_BUFFER_DOWNLOAD_COMPLETE";
 
-// The numbers of the names above, registered at first use.
-inline uint32_t MessageForMainFrame()
+// The number of a message name above, registered at its first use.
+template <const char* pszName> uint32_t RegisteredMessage()
 {
-    static const uint32_t s_uMessage = RegisterWindowMessage(MESSAGE_FOR_MAIN_FRAME);
+    static const uint32_t s_uMessage = RegisterWindowMessage(pszName);
     return s_uMessage;
 }
-inline uint32_t MessageFromDlg()
-{
-    static const uint32_t s_uMessage = RegisterWindowMessage(MESSAGE_FROM_DLG);
-    return s_uMessage;
-}
-inline uint32_t ButtonTwoStateClickedMessage()
-{
-    static const uint32_t s_uMessage = RegisterWindowMessage(MESSAGE_BUTTON_TWO_STATE_CLICKED);
-    return s_uMessage;
-}
-inline uint32_t EditBoxReturnMessage()
-{
-    static const uint32_t s_uMessage = RegisterWindowMessage(MESSAGE_EDIT_BOX_VK_RETURN);
-    return s_uMessage;
-}
+inline constexpr auto MessageForMainFrame = RegisteredMessage<MESSAGE_FOR_MAIN_FRAME>;
+inline constexpr auto MessageFromDlg = RegisteredMessage<MESSAGE_FROM_DLG>;
+inline constexpr auto ButtonTwoStateClickedMessage =
+    RegisteredMessage<MESSAGE_BUTTON_TWO_STATE_CLICKED>;
+inline constexpr auto EditBoxReturnMessage = RegisteredMessage<MESSAGE_EDIT_BOX_VK_RETURN>;
 
 // Codes of MESSAGE_FOR_MAIN_FRAME.
 // The player view has handed a station to the player (second parameter 0).
