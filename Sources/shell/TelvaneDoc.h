@@ -9,8 +9,8 @@
 #include <vector>
 
 // The key code carried by HINT_KEY (platform/MessageVocabulary.h), also readable as the object's
-// property "key" (a Qt::Key value). The sender allocates it with new; the view that handles hint 10
-// deletes it.
+// property "key" (a Qt::Key value). The sender allocates it with new; the view that handles the
+// hint deletes it.
 class CKeyHint : public QObject
 {
 public:
