@@ -137,15 +137,19 @@ setting()
 }
 # at_least COUNT FILE: the list server was asked for the file at least COUNT times.
 at_least() { [[ "$(requests "$2")" -ge "$1" ]]; }
-# The program's message box: its dialog window (untitled, so found by its class and type).
+# The program's message box: one of its dialog windows (found by class and type), not the
+# update dialog.
 box_id()
 {
     local id
     for id in $(xdotool search --onlyvisible --classname '^orvanta$'); do
-        if xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG; then
-            echo "$id"
-            return 0
-        fi
+        xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG || continue
+        # The update dialog is a dialog too, and shows before and between its message boxes.
+        case "$(xdotool getwindowname "$id" 2>/dev/null)" in
+        "Check For Updates" | "Getting Lists") continue ;;
+        esac
+        echo "$id"
+        return 0
     done
     return 1
 }
