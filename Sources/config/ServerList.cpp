@@ -1,6 +1,5 @@
 #include "config/ServerList.h"
 
-#include "config/Settings.h"
 #include "platform/ConnectionCheck.h"
 #include "text/MyXmlDom.h"
 
@@ -43,11 +42,4 @@ CMyString SelectServer(const CArrayString& arrServers, const CMyString& strFileN
             return strServer;
     }
     return CMyString();
-}
-
-CMyString FindFirstReachableServer(const CMyString& strFileName)
-{
-    CArrayString arrServers;
-    Settings().GetServers(arrServers);
-    return SelectServer(arrServers, strFileName);
 }

@@ -17,6 +17,3 @@ bool ParseServerList(const CMyString& strText, CArrayString& arrServers, CMyStri
 // The rule every user of the server list follows: the first server, in list order, whose
 // connection check on server URL + strFileName succeeds; empty when none does.
 CMyString SelectServer(const CArrayString& arrServers, const CMyString& strFileName);
-
-// GetServers, then SelectServer.
-CMyString FindFirstReachableServer(const CMyString& strFileName);

@@ -428,3 +428,10 @@ void Settings::GetServers(CArrayString& arrServers)
     if (ParseServerList(strText, arrServers, strVersion, &bHasVersion) && bHasVersion)
         SetServerSettingsVersion(strVersion);
 }
+
+CMyString FindFirstReachableServer(const CMyString& strFileName)
+{
+    CArrayString arrServers;
+    Settings().GetServers(arrServers);
+    return SelectServer(arrServers, strFileName);
+}

@@ -84,3 +84,6 @@ private:
     CMyString ReadStationValue(int32_t nIndex, const char* pszName);
     void WriteStationValue(int32_t nIndex, const char* pszName, const CMyString& strText);
 };
+
+// The server that every user of the server list takes: GetServers, then SelectServer.
+CMyString FindFirstReachableServer(const CMyString& strFileName);

@@ -3,7 +3,7 @@
 #include "config/FileHandler.h"
 #include "config/Settings.h"
 #include "net/MyDownload.h"
-#include "platform/CodePages.h"
+#include "text/CodePages.h"
 #include "platform/TemporaryFile.h"
 #include "text/MyXmlDom.h"
 

@@ -1,6 +1,6 @@
 #include "text/MyString.h"
 
-#include "platform/CodePages.h"
+#include "text/CodePages.h"
 #include "text/ArrayString.h"
 #include "text/MyAssert.h"
 

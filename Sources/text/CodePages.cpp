@@ -1,4 +1,4 @@
-#include "platform/CodePages.h"
+#include "text/CodePages.h"
 
 #include <bit>
 #include <cerrno>
