@@ -33,11 +33,6 @@ constexpr int LEVEL_INDENT = 19;
 constexpr int TEXT_RAISE = 6;
 constexpr int TEXT_SHIFT = 1;
 
-QString ToQString(const CMyString& str)
-{
-    return str.IsEmpty() ? QString() : QString::fromUtf8(str.GetBuffer());
-}
-
 // Every row has the same height, whatever the font.
 class CRowHeightDelegate : public QStyledItemDelegate
 {

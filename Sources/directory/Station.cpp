@@ -100,7 +100,7 @@ void CStation::SetPresetState(bool bOn)
 QString CStation::GetTooltipText() const
 {
     if (m_bIsSet != 0 && !m_strName.IsEmpty())
-        return QString::fromUtf8(m_strName.GetBuffer());
+        return ToQString(m_strName);
     return QString::fromUtf8(EMPTY_PRESET_TIP);
 }
 

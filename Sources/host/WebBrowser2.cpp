@@ -25,5 +25,5 @@ void CWebBrowser2::Navigate(const CMyString& strURL)
 {
     if (strURL.IsEmpty())
         return;
-    load(QUrl(QString::fromUtf8(strURL.GetBuffer())));
+    load(QUrl(ToQString(strURL)));
 }

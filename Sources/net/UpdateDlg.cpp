@@ -35,13 +35,6 @@ QRect DialogRect(const DialogItem& item)
                  MapDialogUnits(item.nWidth, item.nHeight));
 }
 
-QString ToQString(const CMyString& strText)
-{
-    if (strText.IsEmpty())
-        return QString();
-    return QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
-}
-
 } // namespace
 
 CUpdateDlg::CUpdateDlg(QWidget* pParent)

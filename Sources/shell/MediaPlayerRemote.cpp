@@ -21,11 +21,6 @@ namespace
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
 // The track of "no station" as the desktop expects it.
 constexpr const char* kNoTrack = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
-
-QString FromMyString(const CMyString& str)
-{
-    return str.IsEmpty() ? QString() : QString::fromUtf8(str.GetBuffer());
-}
 } // namespace
 
 CMediaPlayerRemote::CMediaPlayerRemote(CMainFrame* pFrame) : QObject(pFrame), m_pFrame(pFrame)
@@ -88,8 +83,8 @@ QVariantMap CMediaPlayerRemote::GetMetadata() const
         return metadata;
     }
     const CStationItem& station = pView->GetStation();
-    const QString strUrl = FromMyString(station.m_strUrl);
-    const QString strPath = FromMyString(station.m_strPath);
+    const QString strUrl = ToQString(station.m_strUrl);
+    const QString strPath = ToQString(station.m_strPath);
     // The caption is the last part of the path: "Demo Channels/Generative/Mandelbrot".
     const QString strCaption = strPath.section(QLatin1Char('/'), -1);
     // A track id is an object path: the station's address, hashed into its letters.

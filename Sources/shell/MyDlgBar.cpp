@@ -21,13 +21,6 @@
 namespace
 {
 
-QString ToQString(const CMyString& strText)
-{
-    if (strText.IsEmpty())
-        return QString();
-    return QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
-}
-
 // Gaps of the layout, in pixels.
 constexpr int LEFT_GROUP_X = 17;
 constexpr int LEFT_GROUP_Y = 6;

@@ -3,8 +3,8 @@
 #include "config/FileHandler.h"
 #include "config/Settings.h"
 #include "net/MyDownload.h"
-#include "text/CodePages.h"
 #include "platform/TemporaryFile.h"
+#include "text/CodePages.h"
 #include "text/MyXmlDom.h"
 
 #include <string>

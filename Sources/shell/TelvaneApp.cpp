@@ -140,7 +140,7 @@ bool CTelvaneApp::InitInstance()
     const CMyString strVersion(PROGRAM_VERSION);
     Settings().SetProgramVersion(strVersion);
     const CMyString strTitle = MakeWindowTitle(strVersion);
-    m_pMainFrame->setWindowTitle(QString::fromUtf8(strTitle.GetBuffer()));
+    m_pMainFrame->setWindowTitle(ToQString(strTitle));
     // The search bar is the visible caption: it shows the same title, also on the first start,
     // when the version was not yet stored while the bar was being built.
     if (CMyDlgBar* pSearchBar = m_pMainFrame->GetSearchBar())

@@ -36,7 +36,7 @@ CMyString StreamAddress(const CMyString& strStationUrl)
 
 void SetLabelText(QLabel& label, const CMyString& strText)
 {
-    label.setText(strText.IsEmpty() ? QString() : QString::fromUtf8(strText.GetBuffer()));
+    label.setText(ToQString(strText));
 }
 } // namespace
 

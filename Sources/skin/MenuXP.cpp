@@ -28,13 +28,6 @@ constexpr int32_t COLUMN_GAP = 3;
 // The side bar's colour steps from its bottom to its top.
 constexpr int32_t SIDE_BAR_STEPS = 256;
 
-QString ToQString(const CMyString& strText)
-{
-    if (strText.IsEmpty())
-        return QString();
-    return QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
-}
-
 // nValue * nNumerator / nDenominator with the product in 64 bits, rounded to the nearest whole
 // number (halves away from zero).
 int32_t MulDivRound(int32_t nValue, int32_t nNumerator, int32_t nDenominator)

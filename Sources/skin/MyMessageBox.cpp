@@ -33,13 +33,6 @@ constexpr int WINDOW_EXTRA_HEIGHT = 70;
 // lines broken only at line breaks.
 constexpr int TEXT_FLAGS = Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs;
 
-QString ToQString(const CMyString& strText)
-{
-    if (strText.IsEmpty())
-        return QString();
-    return QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
-}
-
 // The average character width of a font the way dialog units count it: the width of the 52
 // letters of the alphabet divided by 52, rounded to the nearest pixel.
 int AverageCharWidth(const QFontMetrics& metrics)
@@ -222,8 +215,7 @@ void CMyMessageBox::reject()
 
 void CMyMessageBox::done(int nResult)
 {
-    const QString strText =
-        m_strText.IsEmpty() ? QString() : QString::fromUtf8(m_strText.GetBuffer());
+    const QString strText = ToQString(m_strText);
     Trace("Message box: %s -> %d", QString(strText).replace('\n', " | ").toUtf8().constData(),
           nResult);
     QDialog::done(nResult);

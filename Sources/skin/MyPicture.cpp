@@ -74,8 +74,7 @@ bool CMyPicture::LoadPicture()
         if (!m_strPath.IsEmpty())
         {
             // The path is UTF-8 text; the reader decides the format from the content.
-            QImageReader reader(QString::fromUtf8(m_strPath.GetBuffer(),
-                                                  static_cast<qsizetype>(m_strPath.GetLength())));
+            QImageReader reader(ToQString(m_strPath));
             reader.setDecideFormatFromContent(true);
             m_Picture = reader.read();
         }

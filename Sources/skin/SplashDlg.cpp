@@ -78,8 +78,7 @@ void CSplashDlg::paintEvent(QPaintEvent* /*pEvent*/)
     painter.setPen(SkinColor(m_clrText));
 
     CMyString strText = LoadingText();
-    QString strShown =
-        QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
+    QString strShown = ToQString(strText);
     QRect measured = painter.fontMetrics().boundingRect(QRect(0, 0, 0, 0), TEXT_FLAGS, strShown);
     int nTop = (height() - measured.height()) / 2;
     painter.drawText(QRect(0, nTop, width(), measured.height()), TEXT_FLAGS, strShown);

@@ -1,7 +1,7 @@
 #include "text/MyString.h"
 
-#include "text/CodePages.h"
 #include "text/ArrayString.h"
+#include "text/CodePages.h"
 #include "text/MyAssert.h"
 
 #include <QString>
@@ -509,6 +509,13 @@ CMyString::CMyString(const QString& strText)
 {
     const QByteArray utf8 = strText.toUtf8();
     AssignText(utf8.constData(), TextLength(utf8.constData()));
+}
+
+QString ToQString(const CMyString& strText)
+{
+    if (strText.IsEmpty())
+        return QString();
+    return QString::fromUtf8(strText.GetBuffer(), static_cast<qsizetype>(strText.GetLength()));
 }
 
 CMyString CMyString::UrlEncode() const

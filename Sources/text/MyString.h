@@ -121,6 +121,9 @@ public:
     bool AssignFromWide(const char16_t* pText, unsigned uCodePage);
 };
 
+// The framework's string of the UTF-8 text; a null string for an empty one.
+QString ToQString(const CMyString& strText);
+
 // The 16-bit twin (UTF-16 code units).
 class CMyStringW : public CMyStringBase<CMyStringW, char16_t>
 {
