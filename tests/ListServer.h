@@ -6,6 +6,8 @@
 
 #include <httplib.h>
 
+#include <atomic>
+#include <chrono>
 #include <initializer_list>
 #include <map>
 #include <mutex>
@@ -38,6 +40,8 @@ public:
             R"(/lists/(.*))",
             [this](const httplib::Request& request, httplib::Response& response)
             {
+                while (m_bHeld)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 const std::string strFile = request.matches[1];
                 ++m_requests[strFile];
@@ -59,10 +63,14 @@ public:
     }
     ~CListServer()
     {
+        m_bHeld = false;
         m_server.stop();
         m_thread.join();
     }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/lists/"; }
+
+    // While held, every request waits for its answer until the hold ends.
+    void Hold(bool bHeld) { m_bHeld = bHeld; }
 
     std::map<std::string, int> Requests()
     {
@@ -94,6 +102,7 @@ private:
     std::map<std::string, std::string> m_requiredAgents;
     std::vector<SRequestHeaders> m_headers;
     std::mutex m_mutex;
+    std::atomic<bool> m_bHeld{false};
     httplib::Server m_server;
     int m_nPort = 0;
     std::thread m_thread;

@@ -52,7 +52,8 @@ CFolderTreeView::CFolderTreeView(QWidget* pParent)
       m_clrTreeText(GetSkinInfo()->m_clrTreeText),
       m_clrTreeSelectedText(GetSkinInfo()->m_clrTreeSelectedText),
       m_clrTreeSelectedBg(GetSkinInfo()->m_clrTreeSelectedBg),
-      m_uFrameMessage(MessageForMainFrame())
+      m_uFrameMessage(MessageForMainFrame()),
+      m_uIconMessage(RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE))
 {
     setColumnCount(1);
     setHeaderHidden(true);
@@ -439,18 +440,13 @@ void CFolderTreeView::drawRow(QPainter* pPainter, const QStyleOptionViewItem& op
         pPainter->fillRect(rcBar, SkinColor(m_clrTreeSelectedBg));
     }
 
-    // The icon is read from its file at every paint, so an icon downloaded in the background
-    // shows as soon as the item is drawn again.
+    // The picture centres itself in the box on each axis where it is smaller, and is shrunk to
+    // fit where it is larger. A missing icon leaves the box empty.
     if (const CStationItem* pRecord = GetItemRecord(pItem);
-        pRecord != nullptr && !pRecord->m_strIconPath.IsEmpty() &&
-        QFileInfo::exists(ToQString(pRecord->m_strIconPath)))
+        pRecord != nullptr && !pRecord->m_strIconPath.IsEmpty())
     {
-        // The picture centres itself in the box on each axis where it is smaller, and is
-        // shrunk to fit where it is larger.
-        CMyPicture picture(ICON_BOX, ICON_BOX);
-        picture.Load(pRecord->m_strIconPath);
         const QRect rcBox = IconBox(pItem);
-        picture.Draw(pPainter, &rcBox, false);
+        CachedIcon(pRecord->m_strIconPath).Draw(pPainter, &rcBox, false);
     }
 
     pPainter->setFont(font());
@@ -555,12 +551,38 @@ void CFolderTreeView::KeepMinimumWidth()
     m_bKeepingWidth = false;
 }
 
+CMyPicture& CFolderTreeView::CachedIcon(const CMyString& strPath) const
+{
+    auto [itIcon, bNew] = m_icons.try_emplace(strPath.GetBuffer(), ICON_BOX, ICON_BOX);
+    // A picture without a path draws nothing; one whose file cannot be decoded neither.
+    if (bNew && QFileInfo::exists(ToQString(strPath)))
+        itIcon->second.Load(strPath);
+    return itIcon->second;
+}
+
+void CFolderTreeView::OnIconDownloaded()
+{
+    for (auto itIcon = m_icons.begin(); itIcon != m_icons.end();)
+    {
+        int32_t nWidth = 0;
+        int32_t nHeight = 0;
+        if (itIcon->second.GetSize(nWidth, nHeight))
+            ++itIcon;
+        else
+            itIcon = m_icons.erase(itIcon);
+    }
+    viewport()->update();
+}
+
 bool CFolderTreeView::event(QEvent* pEvent)
 {
-    // The reports of finished icon downloads need no action: the icon is read at the next paint.
-    if (CWindowMessageEvent::FromEvent(pEvent) != nullptr)
-        return true;
-    return QTreeWidget::event(pEvent);
+    const CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
+    if (pMessage == nullptr)
+        return QTreeWidget::event(pEvent);
+    // A finished icon download answers 1 (written) or 0; only a new file changes the picture.
+    if (pMessage->GetMessage() == m_uIconMessage && pMessage->GetWParam() == 1)
+        OnIconDownloaded();
+    return true;
 }
 
 void CFolderTreeView::PostToMainFrame(uintptr_t wParam) const

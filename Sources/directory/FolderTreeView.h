@@ -2,6 +2,7 @@
 
 #include "directory/StationDirectory.h"
 #include "shell/TelvaneDoc.h"
+#include "skin/MyPicture.h"
 #include "text/MyString.h"
 
 #include <QImage>
@@ -9,6 +10,8 @@
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class QSplitter;
@@ -117,6 +120,11 @@ private:
     void KeepMinimumWidth();
     // Draws the vertical scroll bar in the skin's tree colours.
     void ApplyScrollBarColours();
+    // The icon of a file, decoded at its first paint and kept; empty when the file is missing.
+    CMyPicture& CachedIcon(const CMyString& strPath) const;
+    // An icon download has finished: icons that could not be drawn are tried again, and the
+    // tree repaints so that the new one shows.
+    void OnIconDownloaded();
 
     CStationDirectory m_directory{*this};
     uint32_t m_clrTreeBg;
@@ -127,8 +135,11 @@ private:
     QPointer<QSplitter> m_pSplitter;
     QPointer<CTelvaneDoc> m_pDocument;
     uint32_t m_uFrameMessage;
+    uint32_t m_uIconMessage;
     // The image list: never drawn, kept for the indexes the directory records.
     std::vector<QImage> m_arrImages;
+    // The icons drawn so far, by file path: a paint decodes no file twice.
+    mutable std::unordered_map<std::string, CMyPicture> m_icons;
     bool m_bInitialised = false;
     bool m_bKeepingWidth = false;
 };

@@ -13,6 +13,7 @@
 #include "skin/WidgetTestSupport.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
@@ -271,9 +272,11 @@ TEST_F(FolderTreeViewTest, DrawsRowsInSkinColoursWithIconsFromTheirFiles)
                       "red.png</ICON_URL><URL>http://sky/</URL></MENU_ITEM>"
                       "<MENU_ITEM><CAPTION>Gone</CAPTION><ICON_URL>" +
                       server.Url() + "gone.png</ICON_URL></MENU_ITEM></MENU></C>");
-    const std::string strIcon = Text(Record(1)->m_strIconPath);
-    ASSERT_FALSE(strIcon.empty());
-    ASSERT_TRUE(PumpEventsUntil([&] { return std::filesystem::exists(strIcon); }));
+    ASSERT_FALSE(Record(1)->m_strIconPath.IsEmpty());
+    // The icon shows once its download has been answered.
+    const QPoint ptIcon = m_pTree->IconBox(Item(1)).center();
+    ASSERT_TRUE(PumpEventsUntil(
+        [&] { return IsNear(PixelAt(Snapshot(*m_pTree), ptIcon.x(), ptIcon.y()), Qt::red); }));
 
     m_pTree->setCurrentItem(Item(1));
     const QImage image = Snapshot(*m_pTree);
@@ -285,10 +288,39 @@ TEST_F(FolderTreeViewTest, DrawsRowsInSkinColoursWithIconsFromTheirFiles)
     EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, rcSelected.bottom() - 1), clrSelected));
     EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, RowCentre(0).y()), clrBackground));
     // The icon sits centred in its box left of the text; a missing icon leaves the box empty.
-    const QPoint ptIcon = m_pTree->IconBox(Item(1)).center();
     EXPECT_TRUE(IsNear(PixelAt(image, ptIcon.x(), ptIcon.y()), QColor(Qt::red)));
     const QPoint ptNoIcon = m_pTree->IconBox(Item(2)).center();
     EXPECT_TRUE(IsNear(PixelAt(image, ptNoIcon.x(), ptNoIcon.y()), clrBackground));
+}
+
+// An icon whose download ends after the tree was drawn shows without any other cause for a
+// repaint, and each icon file is decoded once: a later paint shows what was read first.
+TEST_F(FolderTreeViewTest, IconArrivingLaterShowsAtOnceAndIsDecodedOnce)
+{
+    ASSERT_TRUE(WritePicture(Path("red.png"), 10, 10, Qt::red));
+    CListServer server({{"red.png", Read("red.png")}});
+    server.Hold(true);
+    Load(kMovies, "<C><MENU><CAPTION>Top</CAPTION><MENU_ITEM><CAPTION>Sky News</CAPTION>"
+                  "<ICON_URL>" +
+                      server.Url() +
+                      "red.png</ICON_URL><URL>http://sky/</URL></MENU_ITEM></MENU></C>");
+    // What the window shows now, read from its backing store without painting it again.
+    const QPoint ptIcon =
+        m_pTree->viewport()->mapTo(m_pTree.get(), m_pTree->IconBox(Item(1)).center());
+    const auto ShownAtIcon = [&]
+    {
+        const QImage shown = m_pTree->screen()->grabWindow(m_pTree->winId()).toImage();
+        return PixelAt(shown.convertToFormat(QImage::Format_RGB32), ptIcon.x(), ptIcon.y());
+    };
+    const QColor clrBackground = SkinColor(GetSkinInfo()->m_clrTreeBg);
+    ASSERT_TRUE(PumpEventsUntil([&] { return IsNear(ShownAtIcon(), clrBackground); }));
+
+    server.Hold(false);
+    EXPECT_TRUE(PumpEventsUntil([&] { return IsNear(ShownAtIcon(), QColor(Qt::red)); }));
+
+    ASSERT_TRUE(WritePicture(Text(Record(1)->m_strIconPath), 10, 10, Qt::blue));
+    m_pTree->viewport()->repaint();
+    EXPECT_TRUE(IsNear(ShownAtIcon(), QColor(Qt::red)));
 }
 
 TEST_F(FolderTreeViewTest, ScrollBarTakesTheSkinsTreeColours)
