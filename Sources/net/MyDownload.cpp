@@ -2,13 +2,17 @@
 
 #include "platform/ConnectionCheck.h"
 #include "platform/TemporaryFile.h"
+#include "platform/Trace.h"
 #include "platform/WindowMessage.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -36,7 +40,7 @@ long CappedSeconds(long nSeconds)
     return s_nCap > 0 ? std::min(nSeconds, s_nCap) : nSeconds;
 }
 
-// What the write callback needs while a transfer runs.
+// What the write callback needs while a transfer runs, and why it stopped one.
 struct CTransfer
 {
     CURL* pCurl = nullptr;
@@ -46,7 +50,40 @@ struct CTransfer
     bool bStatusChecked = false;
     uint64_t uMaxBytes = 0;
     uint64_t uReceived = 0;
+    DownloadFailure failure = DownloadFailure::None;
+    CMyString strDetail;
+
+    // Ends the transfer as failed: the answer for libcurl's write callback.
+    size_t Fail(DownloadFailure why, const CMyString& strWhy = CMyString())
+    {
+        failure = why;
+        strDetail = strWhy;
+        return 0;
+    }
 };
+
+struct CCurlCleanup
+{
+    void operator()(CURL* pCurl) const { curl_easy_cleanup(pCurl); }
+};
+struct CHeaderListCleanup
+{
+    void operator()(curl_slist* pList) const { curl_slist_free_all(pList); }
+};
+
+CMyString TooLargeDetail(uint64_t uMaxBytes)
+{
+    return CMyString(("more than " + std::to_string(uMaxBytes) + " bytes").c_str());
+}
+
+// The file that could not be written and the system's words for why.
+CMyString WriteDetail(const CMyString& strPath, int nError)
+{
+    CMyString strDetail(strPath);
+    strDetail += ": ";
+    strDetail += std::strerror(nError);
+    return strDetail;
+}
 
 bool IsStatusOk(CURL* pCurl)
 {
@@ -60,7 +97,11 @@ bool OpenFile(CTransfer& transfer)
 {
     transfer.pFile = std::make_unique<CTemporaryFile>(*transfer.pFilePath);
     if (!transfer.pFile->IsOpen())
+    {
+        transfer.Fail(DownloadFailure::CannotWrite,
+                      WriteDetail(*transfer.pFilePath, transfer.pFile->GetError()));
         return false;
+    }
     struct stat info = {};
     const mode_t mode = ::stat(transfer.pFilePath->GetBuffer(), &info) == 0 && S_ISREG(info.st_mode)
                             ? info.st_mode & 0777
@@ -77,12 +118,12 @@ size_t WriteBody(char* pData, size_t uSize, size_t uCount, void* pvTransfer)
     // A body beyond the limit (an endless one, say) ends the transfer as failed.
     transfer.uReceived += uTotal;
     if (transfer.uReceived > transfer.uMaxBytes)
-        return 0;
+        return transfer.Fail(DownloadFailure::TooLarge, TooLargeDetail(transfer.uMaxBytes));
     if (!transfer.bStatusChecked)
     {
         // Only the body of a 200 answer is kept; anything else ends the transfer unread.
         if (!IsStatusOk(transfer.pCurl))
-            return 0;
+            return transfer.Fail(DownloadFailure::HttpStatus);
         transfer.bStatusChecked = true;
         if (transfer.pFilePath != nullptr && !OpenFile(transfer))
             return 0;
@@ -94,7 +135,8 @@ size_t WriteBody(char* pData, size_t uSize, size_t uCount, void* pvTransfer)
         if (transfer.pFile)
         {
             if (!WriteAllBytes(transfer.pFile->GetDescriptor(), pData + uDone, uPiece))
-                return 0;
+                return transfer.Fail(DownloadFailure::CannotWrite,
+                                     WriteDetail(*transfer.pFilePath, errno));
         }
         if (transfer.pBuffer != nullptr)
         {
@@ -102,7 +144,7 @@ size_t WriteBody(char* pData, size_t uSize, size_t uCount, void* pvTransfer)
             transfer.pBuffer->Append(pData + uDone, static_cast<uint32_t>(uPiece));
             // The buffer could not grow (out of memory, or beyond 4 GiB).
             if (transfer.pBuffer->GetUsed() != uUsedBefore + uPiece)
-                return 0;
+                return transfer.Fail(DownloadFailure::CannotWrite, "out of memory");
         }
         uDone += uPiece;
     }
@@ -111,68 +153,172 @@ size_t WriteBody(char* pData, size_t uSize, size_t uCount, void* pvTransfer)
 
 } // namespace
 
+CMyString CDownloadResult::Describe() const
+{
+    CMyString strText;
+    switch (failure)
+    {
+    case DownloadFailure::None:
+        return CMyString();
+    case DownloadFailure::NoAddress:
+        strText = "no address";
+        break;
+    case DownloadFailure::NotFound:
+        strText = "host not found";
+        break;
+    case DownloadFailure::Refused:
+        strText = "connection refused";
+        break;
+    case DownloadFailure::TimedOut:
+        strText = "timed out";
+        break;
+    case DownloadFailure::HttpStatus:
+        strText = ("HTTP status " + std::to_string(nHttpStatus)).c_str();
+        break;
+    case DownloadFailure::TooLarge:
+        strText = "too large";
+        break;
+    case DownloadFailure::CannotWrite:
+        strText = "cannot write";
+        break;
+    case DownloadFailure::Network:
+        strText = "network error";
+        break;
+    }
+    if (!strDetail.IsEmpty())
+    {
+        strText += ": ";
+        strText += strDetail;
+    }
+    return strText;
+}
+
 bool CMyDownload::Work(Output output)
 {
     m_buffer.Clear();
-    if (m_strUrl.IsEmpty())
-        return false;
-    InitNetworking();
-    CURL* pCurl = curl_easy_init();
-    if (pCurl == nullptr)
-        return false;
+    m_result = Transfer(output);
+    if (m_result.Succeeded())
+        return true;
+    m_buffer.Clear();
+    Trace("Download of %s failed: %s", m_strUrl.IsEmpty() ? "(no address)" : m_strUrl.GetBuffer(),
+          m_result.Describe().GetBuffer());
+    return false;
+}
 
-    curl_slist* pHeaders = curl_slist_append(nullptr, "Accept: */*");
-    if (m_bReload)
+CDownloadResult CMyDownload::Transfer(Output output)
+{
+    CDownloadResult result;
+    if (m_strUrl.IsEmpty())
     {
-        pHeaders = curl_slist_append(pHeaders, "Cache-Control: no-cache");
-        pHeaders = curl_slist_append(pHeaders, "Pragma: no-cache");
+        result.failure = DownloadFailure::NoAddress;
+        return result;
+    }
+    InitNetworking();
+    const std::unique_ptr<CURL, CCurlCleanup> pCurl(curl_easy_init());
+    if (!pCurl)
+    {
+        result.failure = DownloadFailure::Network;
+        result.strDetail = "cannot start a transfer";
+        return result;
     }
 
+    curl_slist* pList = curl_slist_append(nullptr, "Accept: */*");
+    if (m_bReload)
+    {
+        pList = curl_slist_append(pList, "Cache-Control: no-cache");
+        pList = curl_slist_append(pList, "Pragma: no-cache");
+    }
+    const std::unique_ptr<curl_slist, CHeaderListCleanup> pHeaders(pList);
+
     CTransfer transfer;
-    transfer.pCurl = pCurl;
+    transfer.pCurl = pCurl.get();
     transfer.uMaxBytes = m_uMaxBytes;
     if (output == Output::File)
         transfer.pFilePath = &m_strFilePath;
     else
         transfer.pBuffer = &m_buffer;
 
-    curl_easy_setopt(pCurl, CURLOPT_URL, m_strUrl.GetBuffer());
-    curl_easy_setopt(pCurl, CURLOPT_USERAGENT, "Marquint");
-    curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders);
-    curl_easy_setopt(pCurl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
-    curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_LOW_SPEED_TIME, CappedSeconds(STALL_TIMEOUT_SECONDS));
+    char szError[CURL_ERROR_SIZE] = {};
+    CURL* pHandle = pCurl.get();
+    curl_easy_setopt(pHandle, CURLOPT_URL, m_strUrl.GetBuffer());
+    curl_easy_setopt(pHandle, CURLOPT_USERAGENT, "Marquint");
+    curl_easy_setopt(pHandle, CURLOPT_HTTPHEADER, pHeaders.get());
+    curl_easy_setopt(pHandle, CURLOPT_ERRORBUFFER, szError);
+    curl_easy_setopt(pHandle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(pHandle, CURLOPT_CONNECTTIMEOUT, CONNECT_TIMEOUT_SECONDS);
+    curl_easy_setopt(pHandle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(pHandle, CURLOPT_LOW_SPEED_TIME, CappedSeconds(STALL_TIMEOUT_SECONDS));
     // A server that trickles a byte now and then is cut off by the overall limit.
-    curl_easy_setopt(pCurl, CURLOPT_TIMEOUT, CappedSeconds(m_nMaxSeconds));
-    curl_easy_setopt(pCurl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_uMaxBytes));
+    curl_easy_setopt(pHandle, CURLOPT_TIMEOUT, CappedSeconds(m_nMaxSeconds));
+    curl_easy_setopt(pHandle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_uMaxBytes));
     // Redirects are followed, but never to anything but HTTP and HTTPS (no file:, no ftp:).
-    curl_easy_setopt(pCurl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(pCurl, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
-    curl_easy_setopt(pCurl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(pCurl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, WriteBody);
-    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(pHandle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(pHandle, CURLOPT_MAXREDIRS, MAX_REDIRECTS);
+    curl_easy_setopt(pHandle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(pHandle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(pHandle, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(pHandle, CURLOPT_WRITEDATA, &transfer);
 
-    bool bSuccess = curl_easy_perform(pCurl) == CURLE_OK && IsStatusOk(pCurl);
+    const CURLcode code = curl_easy_perform(pHandle);
+    curl_easy_getinfo(pHandle, CURLINFO_RESPONSE_CODE, &result.nHttpStatus);
+    if (transfer.failure != DownloadFailure::None)
+    {
+        // The write callback stopped the transfer and said why.
+        result.failure = transfer.failure;
+        result.strDetail = transfer.strDetail;
+        return result;
+    }
+    if (code != CURLE_OK)
+    {
+        long nSystemError = 0;
+        curl_easy_getinfo(pHandle, CURLINFO_OS_ERRNO, &nSystemError);
+        result.strDetail = szError[0] != '\0' ? szError : curl_easy_strerror(code);
+        if (code == CURLE_COULDNT_CONNECT && nSystemError == ECONNREFUSED)
+        {
+            result.failure = DownloadFailure::Refused;
+            result.strDetail.Empty();
+        }
+        else if (code == CURLE_COULDNT_RESOLVE_HOST)
+            result.failure = DownloadFailure::NotFound;
+        else if (code == CURLE_OPERATION_TIMEDOUT)
+            result.failure = DownloadFailure::TimedOut;
+        else if (code == CURLE_FILESIZE_EXCEEDED)
+        {
+            result.failure = DownloadFailure::TooLarge;
+            result.strDetail = TooLargeDetail(m_uMaxBytes);
+        }
+        else
+            result.failure = DownloadFailure::Network;
+        return result;
+    }
+    if (result.nHttpStatus != 200)
+    {
+        result.failure = DownloadFailure::HttpStatus;
+        return result;
+    }
     // An empty body never reached the write callback: the target becomes an empty file.
-    if (bSuccess && output == Output::File && !transfer.pFile)
-        bSuccess = OpenFile(transfer);
+    if (output == Output::File && !transfer.pFile && !OpenFile(transfer))
+    {
+        result.failure = transfer.failure;
+        result.strDetail = transfer.strDetail;
+        return result;
+    }
     // The target is replaced only by a complete body; otherwise the temporary file goes away.
-    if (bSuccess && transfer.pFile)
-        bSuccess = transfer.pFile->Commit(true);
-
-    curl_easy_cleanup(pCurl);
-    curl_slist_free_all(pHeaders);
-    if (!bSuccess)
-        m_buffer.Clear();
-    return bSuccess;
+    if (transfer.pFile && !transfer.pFile->Commit(true))
+    {
+        result.failure = DownloadFailure::CannotWrite;
+        result.strDetail = WriteDetail(m_strFilePath, transfer.pFile->GetError());
+    }
+    return result;
 }
 
 bool CMyDownload::DownloadToBuffer(const CMyString& strUrl)
 {
     if (strUrl.IsEmpty())
+    {
+        m_result = CDownloadResult{DownloadFailure::NoAddress, 0, CMyString()};
         return false;
+    }
     m_strUrl = strUrl;
     m_pReceiver.clear();
     m_uMessage = 0;

@@ -9,6 +9,34 @@
 
 #include <cstdint>
 
+// Why a download brought no body.
+enum class DownloadFailure
+{
+    None,        // it succeeded
+    NoAddress,   // the URL was empty
+    NotFound,    // the server's name could not be resolved
+    Refused,     // nothing accepted the connection
+    TimedOut,    // no connection, a stalled transfer, or past the overall time limit
+    HttpStatus,  // the server answered with a status other than 200
+    TooLarge,    // the body is larger than the size limit
+    CannotWrite, // the body could not be kept (the file or the memory)
+    Network,     // any other failure of the transfer (a broken connection, too many redirects)
+};
+
+// The outcome of one download: the failure, the HTTP status when the server answered, and the
+// detail a failure has (the system's words for a file that cannot be written, the transfer's
+// words for a network failure).
+struct CDownloadResult
+{
+    DownloadFailure failure = DownloadFailure::None;
+    long nHttpStatus = 0;
+    CMyString strDetail;
+
+    bool Succeeded() const { return failure == DownloadFailure::None; }
+    // The reason in words, such as "HTTP status 404" or "connection refused"; empty on success.
+    CMyString Describe() const;
+};
+
 // One HTTP download, into memory or into a file; on the caller's thread or on a thread of its
 // own that reports to a receiver with a registered window message and then deletes its job.
 //
@@ -21,6 +49,9 @@
 // receiver, null on failure) and the cookie. When the receiver no longer exists, the file job sends
 // nothing; the buffer job frees the copy it would have handed over, and the cookie's release
 // function (when one is set) frees the cookie.
+//
+// Every failure is traced with its URL and reason; GetResult() tells the caller the reason of
+// the last download made on its own thread.
 class CMyDownload
 {
 public:
@@ -62,6 +93,8 @@ public:
                              uintptr_t uCookie);
 
     const CMyBuffer& GetBuffer() const { return m_buffer; }
+    // How the last download ended.
+    const CDownloadResult& GetResult() const { return m_result; }
 
 private:
     enum class Output
@@ -70,8 +103,9 @@ private:
         Buffer,
     };
     // Fetches the URL into the file (written through a temporary file renamed over the target)
-    // or the buffer; true on status 200 with the whole body received.
+    // or the buffer; true on status 200 with the whole body received. m_result says why not.
     bool Work(Output output);
+    CDownloadResult Transfer(Output output);
     bool StartJob(void (CMyDownload::*pRun)(), const CMyString& strUrl, QObject* pReceiver,
                   uint32_t uMessage, uintptr_t uCookie);
     void RunFileJob();
@@ -87,4 +121,5 @@ private:
     uint64_t m_uMaxBytes = LIST_MAX_BYTES;
     long m_nMaxSeconds = LIST_MAX_SECONDS;
     CMyBuffer m_buffer;
+    CDownloadResult m_result;
 };

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -219,6 +220,35 @@ TEST_P(HostileServerTest, DescriptionFailsQuietlyWithinItsLimit)
     EXPECT_EQ(log.front(), "message: Couldn't get the lists from ORVANTA server for the first "
                            "time\nCheck connection to the internet");
     EXPECT_EQ(log.back(), "quit");
+}
+
+// A download from the misbehaving server tells its caller why it failed; a whole 200 answer
+// is no failure, whatever it holds.
+TEST_P(HostileServerTest, DownloadNamesWhyItFailed)
+{
+    const std::map<std::string, std::string> reasons = {
+        {"404", "HTTP status 404"},
+        {"500", "HTTP status 500"},
+        {"redirect loop", "network error: Maximum (10) redirects followed"},
+        {"empty", ""},
+        {"not a list", ""},
+        {"root only", ""},
+        {"huge", "too large: more than 524288 bytes"},
+        {"truncated", "network error: transfer closed with"},
+        {"stall", "timed out: Operation"},
+        {"trickle", "timed out: Operation"},
+        {"endless", "too large: more than 524288 bytes"},
+    };
+    const CHostileServer server(GetParam(), true);
+    CMyDownload download;
+    download.SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
+    const bool bFetched = download.DownloadToBuffer((server.Url() + "News.txt").c_str());
+    const CMyString strReason = download.GetResult().Describe();
+    const std::string strExpected = reasons.at(GetParam());
+    EXPECT_EQ(bFetched, strExpected.empty());
+    EXPECT_EQ(strReason.IsEmpty(), strExpected.empty());
+    const std::string strGiven = strReason.IsEmpty() ? "" : strReason.GetBuffer();
+    EXPECT_TRUE(strGiven.starts_with(strExpected)) << strGiven;
 }
 
 // A picture fetched in the background (as the tree fetches icons) is written whole or not at

@@ -202,6 +202,50 @@ TEST_F(Download, FailuresAnswerFalseAndLeaveNoFile)
     EXPECT_EQ(FilesInScratch(), 1u);
 }
 
+// Every failure names its reason: to the caller of a download on its own thread, and for the
+// jobs on threads of their own in the trace.
+TEST_F(Download, FailuresSayWhy)
+{
+    CMyDownload job;
+    const auto Why = [&job](const CMyString& strUrl)
+    {
+        EXPECT_FALSE(job.DownloadToBuffer(strUrl));
+        const CMyString strReason = job.GetResult().Describe();
+        return std::string(strReason.IsEmpty() ? "" : strReason.GetBuffer());
+    };
+    EXPECT_EQ(Why(CMyString()), "no address");
+    EXPECT_EQ(Why(Url("/body?status=404")), "HTTP status 404");
+    EXPECT_EQ(job.GetResult().failure, DownloadFailure::HttpStatus);
+    EXPECT_EQ(job.GetResult().nHttpStatus, 404);
+    EXPECT_EQ(Why(Url("/body?status=500")), "HTTP status 500");
+    EXPECT_EQ(Why(Url("/empty?status=204")), "HTTP status 204"); // no body to stop
+    EXPECT_EQ(Why(CLocalSocket(-1).Url().c_str()), "connection refused");
+    EXPECT_TRUE(Why(Url("/cut")).starts_with("network error: transfer closed"));
+    job.SetLimits(100, 1);
+    EXPECT_EQ(Why(Url("/body")), "too large: more than 100 bytes");
+    EXPECT_TRUE(Why(Url("/echo/late?hold")).starts_with("timed out: Operation timed out after"));
+    ASSERT_TRUE(job.DownloadToBuffer(Url("/echo/fine")));
+    EXPECT_TRUE(job.GetResult().Succeeded());
+    EXPECT_TRUE(job.GetResult().Describe().IsEmpty());
+
+    setenv("ORVANTA_DEBUG", "1", 1);
+    Write("plain.txt", "a file, not a folder");
+    testing::internal::CaptureStderr();
+    Start("/body", 1, "plain.txt/icon.gif");
+    Start("/body?status=404", 2, "new.gif");
+    EXPECT_EQ(WaitForJobs(2), (Answers{{1, 0}, {2, 0}}));
+    const std::string strTrace = testing::internal::GetCapturedStderr();
+    unsetenv("ORVANTA_DEBUG");
+    EXPECT_NE(strTrace.find("Download of " + m_strBase + "/body failed: cannot write: " +
+                            Path("plain.txt/icon.gif") + ": Not a directory\n"),
+              std::string::npos)
+        << strTrace;
+    EXPECT_NE(
+        strTrace.find("Download of " + m_strBase + "/body?status=404 failed: HTTP status 404\n"),
+        std::string::npos)
+        << strTrace;
+}
+
 TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)
 {
     // The buffer job frees the copy nobody can take (the leak checker would see it).
