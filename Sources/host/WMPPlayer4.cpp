@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -72,6 +73,25 @@ CMyString WithoutControlCharacters(const CMyString& strText)
     std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return CMyString(text.c_str());
 }
+
+// Traces a failed engine call with the engine's words for the error; answers the error code.
+int Checked(int nError, const char* pszCall, const char* pszWhat = "")
+{
+    if (nError < 0)
+        Trace("player: %s%s%s failed: %s", pszCall, pszWhat[0] != '\0' ? " " : "", pszWhat,
+              mpv_error_string(nError));
+    return nError;
+}
+
+bool SetOption(mpv_handle* pMpv, const char* pszName, const char* pszValue)
+{
+    return Checked(mpv_set_option_string(pMpv, pszName, pszValue), "option", pszName) >= 0;
+}
+
+struct CRenderContextRelease
+{
+    void operator()(mpv_render_context* pRender) const { mpv_render_context_free(pRender); }
+};
 
 mpv_node StringNode(const char* pszText)
 {
@@ -126,14 +146,14 @@ protected:
             {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
             {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
             {MPV_RENDER_PARAM_INVALID, nullptr}};
-        if (mpv_render_context_create(&m_pRender, m_pMpv, params) < 0)
-        {
-            m_pRender = nullptr;
+        mpv_render_context* pRender = nullptr;
+        if (Checked(mpv_render_context_create(&pRender, m_pMpv, params),
+                    "mpv_render_context_create") < 0)
             return;
-        }
+        m_pRender.reset(pRender);
         // mpv asks for a new frame from its own threads: only queue the work to this thread.
         mpv_render_context_set_update_callback(
-            m_pRender,
+            m_pRender.get(),
             [](void* pSelf)
             {
                 auto* pSurface = static_cast<CVideoSurface*>(pSelf);
@@ -187,14 +207,14 @@ private:
         mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
                                      {MPV_RENDER_PARAM_FLIP_Y, &nFlipY},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
-        mpv_render_context_render(m_pRender, params);
+        mpv_render_context_render(m_pRender.get(), params);
     }
 
     void OnUpdate()
     {
         if (m_pRender == nullptr)
             return;
-        if ((mpv_render_context_update(m_pRender) & MPV_RENDER_UPDATE_FRAME) == 0)
+        if ((mpv_render_context_update(m_pRender.get()) & MPV_RENDER_UPDATE_FRAME) == 0)
             return;
         if (isExposed())
         {
@@ -213,13 +233,12 @@ private:
         if (m_pRender == nullptr)
             return;
         makeCurrent();
-        mpv_render_context_free(m_pRender);
-        m_pRender = nullptr;
+        m_pRender.reset();
         doneCurrent();
     }
 
     mpv_handle* m_pMpv;
-    mpv_render_context* m_pRender = nullptr;
+    std::unique_ptr<mpv_render_context, CRenderContextRelease> m_pRender;
     QMetaObject::Connection m_contextGone;
 };
 
@@ -233,17 +252,21 @@ CWMPPlayer4::CWMPPlayer4(QWidget* pParent, bool bHeadless)
     setPalette(palette);
 }
 
+void CWMPPlayer4::CEngineRelease::operator()(mpv_handle* pMpv) const
+{
+    mpv_terminate_destroy(pMpv);
+}
+
 CWMPPlayer4::~CWMPPlayer4()
 {
     if (m_pMpv != nullptr)
-        mpv_set_wakeup_callback(m_pMpv, nullptr, nullptr);
+        mpv_set_wakeup_callback(m_pMpv.get(), nullptr, nullptr);
     // The surface frees its render context; only then may the engine go. In full screen it has
     // no parent, so it is deleted here in any case.
     delete m_pVideo;
     m_pVideo = nullptr;
     m_pSurface = nullptr;
-    if (m_pMpv != nullptr)
-        mpv_terminate_destroy(m_pMpv);
+    m_pMpv.reset();
 }
 
 bool CWMPPlayer4::Create(QWidget* pParent)
@@ -255,40 +278,40 @@ bool CWMPPlayer4::Create(QWidget* pParent)
 
     // mpv refuses to start unless numbers are read the C way.
     std::setlocale(LC_NUMERIC, "C");
-    mpv_handle* pMpv = mpv_create();
+    std::unique_ptr<mpv_handle, CEngineRelease> pMpv(mpv_create());
     if (pMpv == nullptr)
-        return false;
-    // vo=libmpv: never a window of its own; a timing offset of 0 keeps rendering from blocking
-    // this thread. Live streams reconnect after network errors.
-    mpv_set_option_string(pMpv, "vo", m_bHeadless ? "null" : "libmpv");
-    if (m_bHeadless)
-        mpv_set_option_string(pMpv, "ao", "null");
-    mpv_set_option_string(pMpv, "video-timing-offset", "0");
-    mpv_set_option_string(pMpv, "ytdl", "no");
-    mpv_set_option_string(pMpv, "idle", "yes");
-    mpv_set_option_string(pMpv, "config", "no");
-    mpv_set_option_string(pMpv, "load-scripts", "no");
-    mpv_set_option_string(pMpv, "terminal", "no");
-    mpv_set_option_string(pMpv, "input-default-bindings", "no");
-    mpv_set_option_string(pMpv, "input-vo-keyboard", "no");
-    mpv_set_option_string(pMpv, "network-timeout", "15");
-    mpv_set_option_string(
-        pMpv, "stream-lavf-o",
-        "reconnect=1,reconnect_streamed=1,reconnect_on_network_error=1,reconnect_delay_max=5");
-    mpv_set_option_string(pMpv, "keepaspect", m_bStretchToFit ? "no" : "yes");
-    if (mpv_initialize(pMpv) < 0)
     {
-        mpv_terminate_destroy(pMpv);
+        Trace("player: mpv_create failed");
         return false;
     }
-    m_pMpv = pMpv;
+    // vo=libmpv: never a window of its own; a timing offset of 0 keeps rendering from blocking
+    // this thread. Live streams reconnect after network errors.
+    SetOption(pMpv.get(), "vo", m_bHeadless ? "null" : "libmpv");
+    if (m_bHeadless)
+        SetOption(pMpv.get(), "ao", "null");
+    SetOption(pMpv.get(), "video-timing-offset", "0");
+    SetOption(pMpv.get(), "ytdl", "no");
+    SetOption(pMpv.get(), "idle", "yes");
+    SetOption(pMpv.get(), "config", "no");
+    SetOption(pMpv.get(), "load-scripts", "no");
+    SetOption(pMpv.get(), "terminal", "no");
+    SetOption(pMpv.get(), "input-default-bindings", "no");
+    SetOption(pMpv.get(), "input-vo-keyboard", "no");
+    SetOption(pMpv.get(), "network-timeout", "15");
+    SetOption(
+        pMpv.get(), "stream-lavf-o",
+        "reconnect=1,reconnect_streamed=1,reconnect_on_network_error=1,reconnect_delay_max=5");
+    SetOption(pMpv.get(), "keepaspect", m_bStretchToFit ? "no" : "yes");
+    if (Checked(mpv_initialize(pMpv.get()), "mpv_initialize") < 0)
+        return false;
+    m_pMpv = std::move(pMpv);
 
-    mpv_request_log_messages(m_pMpv, "warn");
-    mpv_observe_property(m_pMpv, 0, "paused-for-cache", MPV_FORMAT_FLAG);
-    mpv_observe_property(m_pMpv, 0, "pause", MPV_FORMAT_FLAG);
-    mpv_observe_property(m_pMpv, 0, "cache-buffering-state", MPV_FORMAT_INT64);
-    mpv_observe_property(m_pMpv, 0, "duration", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_pMpv, 0, "seekable", MPV_FORMAT_FLAG);
+    Checked(mpv_request_log_messages(m_pMpv.get(), "warn"), "mpv_request_log_messages");
+    for (const auto& [pszName, format] :
+         {std::pair{"paused-for-cache", MPV_FORMAT_FLAG}, std::pair{"pause", MPV_FORMAT_FLAG},
+          std::pair{"cache-buffering-state", MPV_FORMAT_INT64},
+          std::pair{"duration", MPV_FORMAT_DOUBLE}, std::pair{"seekable", MPV_FORMAT_FLAG}})
+        Checked(mpv_observe_property(m_pMpv.get(), 0, pszName, format), "observe", pszName);
     SetVolume(m_nVolume);
     SetMute(m_bMute);
 
@@ -300,7 +323,7 @@ bool CWMPPlayer4::Create(QWidget* pParent)
     }
     else
     {
-        m_pSurface = new CVideoSurface(m_pMpv);
+        m_pSurface = new CVideoSurface(m_pMpv.get());
         m_pSurface->m_onReady = [this] { OnSurfaceReady(); };
         // The container owns the window from now on.
         m_pVideo = QWidget::createWindowContainer(m_pSurface, this);
@@ -315,7 +338,7 @@ bool CWMPPlayer4::Create(QWidget* pParent)
 
     // The engine calls this from its own threads: it only queues the work to this thread.
     mpv_set_wakeup_callback(
-        m_pMpv,
+        m_pMpv.get(),
         [](void* pSelf)
         {
             auto* pPlayer = static_cast<CWMPPlayer4*>(pSelf);
@@ -338,7 +361,7 @@ void CWMPPlayer4::SetURL(const CMyString& strURL)
     }
     // Synchronous: an asynchronous stop could overtake a following load.
     const char* args[] = {"stop", nullptr};
-    mpv_command(m_pMpv, args);
+    Checked(mpv_command(m_pMpv.get(), args), "command", "stop");
     m_nEntryId = -1;
     m_bLoadPending = false;
     LeaveFullScreen();
@@ -358,7 +381,7 @@ void CWMPPlayer4::Play()
     if (m_nPlayState == PLAY_STATE_PAUSED)
     {
         int nFlag = 0;
-        mpv_set_property(m_pMpv, "pause", MPV_FORMAT_FLAG, &nFlag);
+        Checked(mpv_set_property(m_pMpv.get(), "pause", MPV_FORMAT_FLAG, &nFlag), "set", "pause");
         return;
     }
     if (m_nPlayState == PLAY_STATE_PLAYING || m_nPlayState == PLAY_STATE_BUFFERING ||
@@ -372,7 +395,7 @@ void CWMPPlayer4::Pause()
     if (m_pMpv == nullptr || !m_bRunning)
         return;
     int nFlag = 1;
-    mpv_set_property(m_pMpv, "pause", MPV_FORMAT_FLAG, &nFlag);
+    Checked(mpv_set_property(m_pMpv.get(), "pause", MPV_FORMAT_FLAG, &nFlag), "set", "pause");
 }
 
 void CWMPPlayer4::Stop()
@@ -381,7 +404,7 @@ void CWMPPlayer4::Stop()
         return;
     // Synchronous: an asynchronous stop could overtake a following load.
     const char* args[] = {"stop", nullptr};
-    mpv_command(m_pMpv, args);
+    Checked(mpv_command(m_pMpv.get(), args), "command", "stop");
     m_nEntryId = -1;
     m_bEntryStarted = false;
     m_bRunning = false;
@@ -431,7 +454,7 @@ void CWMPPlayer4::OnSurfaceReady()
     if (m_nEntryId >= 0)
     {
         const char* args[] = {"video-reload", nullptr};
-        mpv_command_async(m_pMpv, 0, args);
+        Checked(mpv_command_async(m_pMpv.get(), 0, args), "command", "video-reload");
     }
 }
 
@@ -441,7 +464,7 @@ void CWMPPlayer4::LoadNow()
     if (m_strURL.IsEmpty())
         return;
     int nFlag = 0;
-    mpv_set_property(m_pMpv, "pause", MPV_FORMAT_FLAG, &nFlag);
+    Checked(mpv_set_property(m_pMpv.get(), "pause", MPV_FORMAT_FLAG, &nFlag), "set", "pause");
     // The request headers go with the load as options of this stream alone: the engine drops
     // them when the stream ends, so the next stream starts with its own.
     char szUserAgent[] = "user-agent";
@@ -479,7 +502,7 @@ void CWMPPlayer4::LoadNow()
     command.format = MPV_FORMAT_NODE_MAP;
     command.u.list = &argumentList;
     mpv_node result{};
-    if (mpv_command_node(m_pMpv, &command, &result) < 0)
+    if (Checked(mpv_command_node(m_pMpv.get(), &command, &result), "command", "loadfile") < 0)
     {
         CMyString strStatus("Failed: ");
         strStatus += "cannot open ";
@@ -508,7 +531,7 @@ void CWMPPlayer4::ProcessEvents()
         return;
     for (;;)
     {
-        const mpv_event* pEvent = mpv_wait_event(m_pMpv, 0);
+        const mpv_event* pEvent = mpv_wait_event(m_pMpv.get(), 0);
         if (pEvent == nullptr || pEvent->event_id == MPV_EVENT_NONE)
             break;
         HandleEvent(*pEvent);
@@ -677,7 +700,7 @@ void CWMPPlayer4::SetMute(bool bMute)
     if (m_pMpv == nullptr)
         return;
     int nFlag = bMute ? 1 : 0;
-    mpv_set_property(m_pMpv, "mute", MPV_FORMAT_FLAG, &nFlag);
+    Checked(mpv_set_property(m_pMpv.get(), "mute", MPV_FORMAT_FLAG, &nFlag), "set", "mute");
 }
 
 bool CWMPPlayer4::GetMute() const
@@ -685,7 +708,7 @@ bool CWMPPlayer4::GetMute() const
     if (m_pMpv == nullptr)
         return m_bMute;
     int nFlag = 0;
-    if (mpv_get_property(m_pMpv, "mute", MPV_FORMAT_FLAG, &nFlag) < 0)
+    if (mpv_get_property(m_pMpv.get(), "mute", MPV_FORMAT_FLAG, &nFlag) < 0)
         return m_bMute;
     return nFlag != 0;
 }
@@ -696,7 +719,7 @@ void CWMPPlayer4::SetVolume(int32_t nVolume)
     if (m_pMpv == nullptr)
         return;
     double dVolume = m_nVolume;
-    mpv_set_property(m_pMpv, "volume", MPV_FORMAT_DOUBLE, &dVolume);
+    Checked(mpv_set_property(m_pMpv.get(), "volume", MPV_FORMAT_DOUBLE, &dVolume), "set", "volume");
 }
 
 int32_t CWMPPlayer4::GetVolume() const
@@ -704,7 +727,7 @@ int32_t CWMPPlayer4::GetVolume() const
     if (m_pMpv == nullptr)
         return m_nVolume;
     double dVolume = 0;
-    if (mpv_get_property(m_pMpv, "volume", MPV_FORMAT_DOUBLE, &dVolume) < 0)
+    if (mpv_get_property(m_pMpv.get(), "volume", MPV_FORMAT_DOUBLE, &dVolume) < 0)
         return m_nVolume;
     return static_cast<int32_t>(dVolume + 0.5);
 }
@@ -722,7 +745,8 @@ void CWMPPlayer4::SetStretchToFit(bool bStretch)
 {
     m_bStretchToFit = bStretch;
     if (m_pMpv != nullptr)
-        mpv_set_property_string(m_pMpv, "keepaspect", bStretch ? "no" : "yes");
+        Checked(mpv_set_property_string(m_pMpv.get(), "keepaspect", bStretch ? "no" : "yes"), "set",
+                "keepaspect");
 }
 
 void CWMPPlayer4::SetFullScreen(bool bFullScreen)
@@ -787,7 +811,7 @@ CMyString CWMPPlayer4::GetEngineProperty(const char* pszName) const
 {
     if (m_pMpv == nullptr || pszName == nullptr)
         return CMyString();
-    char* pszValue = mpv_get_property_string(m_pMpv, pszName);
+    char* pszValue = mpv_get_property_string(m_pMpv.get(), pszName);
     if (pszValue == nullptr)
         return CMyString();
     CMyString strValue(pszValue);

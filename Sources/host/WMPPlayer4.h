@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 struct mpv_handle;
 struct mpv_event;
@@ -118,7 +119,12 @@ private:
     void ShowFailure();
     void NoteLogLine(const char* pszLevel, const char* pszPrefix, const char* pszText);
 
-    mpv_handle* m_pMpv = nullptr;
+    // Ends the engine: mpv_terminate_destroy.
+    struct CEngineRelease
+    {
+        void operator()(mpv_handle* pMpv) const;
+    };
+    std::unique_ptr<mpv_handle, CEngineRelease> m_pMpv;
     CVideoSurface* m_pSurface = nullptr;
     QWidget* m_pVideo = nullptr; // the surface's container, or a black stand-in when headless
     bool m_bHeadless = false;
