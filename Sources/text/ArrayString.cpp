@@ -175,37 +175,6 @@ void CArrayString::RemoveAll()
 // ---------------------------------------------------------------------------------------------
 // CMapPtr
 
-namespace
-{
-uint32_t HashBytes(const char* pText, uint32_t uLength, bool bLowerCase)
-{
-    uint32_t uHash = 0;
-    for (uint32_t i = 0; i < uLength; ++i)
-    {
-        char c = pText[i];
-        if (bLowerCase && c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        uHash = uHash * 33 + static_cast<uint32_t>(static_cast<signed char>(c));
-    }
-    return uHash;
-}
-} // namespace
-
-uint32_t HashKey(const CMyString& strKey)
-{
-    return HashBytes(strKey.GetBuffer(), strKey.GetLength(), false);
-}
-
-uint32_t HashKeyNoCase(const CMyString& strKey)
-{
-    return HashBytes(strKey.GetBuffer(), strKey.GetLength(), true);
-}
-
-uint32_t HashKeyNoCase(const char* pText, uint32_t uLength)
-{
-    return HashBytes(pText, uLength, true);
-}
-
 CMapPtr::~CMapPtr()
 {
     RemoveAll(false);

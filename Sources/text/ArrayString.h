@@ -74,14 +74,6 @@ private:
     CArrayPtr m_arrStrings{10};
 };
 
-// The hash of a string used as a CMapPtr key: hash * 33 + byte over the bytes taken as signed,
-// in 32-bit arithmetic; 0 for an empty string.
-uint32_t HashKey(const CMyString& strKey);
-// HashKey of the string with its ASCII letters in lower case, without making that copy.
-uint32_t HashKeyNoCase(const CMyString& strKey);
-// The same for uLength bytes of text that is not a CMyString.
-uint32_t HashKeyNoCase(const char* pText, uint32_t uLength);
-
 // A hash map from 32-bit keys to object pointers, in a fixed number of buckets chosen by
 // InitHashTable. The string forms store only HashKey of the string. Values are not owned,
 // except that RemoveAll(true) deletes them.

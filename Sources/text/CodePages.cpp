@@ -19,10 +19,11 @@ public:
     IconvHandle& operator=(const IconvHandle&) = delete;
     ~IconvHandle()
     {
-        if (IsOpen())
+        if (IsUsable())
             iconv_close(m_cd);
     }
-    bool IsOpen() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    // False when iconv knows no conversion between the two character sets.
+    bool IsUsable() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
     iconv_t Get() const { return m_cd; }
 
 private:
@@ -36,7 +37,7 @@ bool ConvertBytes(std::string_view input, const char* pszFrom, const char* pszTo
                   size_t uSourceUnit, std::string_view replacement, std::string& output)
 {
     IconvHandle handle(pszTo, pszFrom);
-    if (!handle.IsOpen())
+    if (!handle.IsUsable())
         return false;
 
     output.clear();

@@ -1,6 +1,5 @@
 #include "text/MyString.h"
 
-#include "text/ArrayString.h"
 #include "text/CodePages.h"
 #include "text/MyAssert.h"
 
@@ -509,6 +508,38 @@ CMyString::CMyString(const QString& strText)
 {
     const QByteArray utf8 = strText.toUtf8();
     AssignText(utf8.constData(), TextLength(utf8.constData()));
+}
+
+// The hashes that CMapPtr takes as keys.
+namespace
+{
+uint32_t HashBytes(const char* pText, uint32_t uLength, bool bLowerCase)
+{
+    uint32_t uHash = 0;
+    for (uint32_t i = 0; i < uLength; ++i)
+    {
+        char c = pText[i];
+        if (bLowerCase && c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        uHash = uHash * 33 + static_cast<uint32_t>(static_cast<signed char>(c));
+    }
+    return uHash;
+}
+} // namespace
+
+uint32_t HashKey(const CMyString& strKey)
+{
+    return HashBytes(strKey.GetBuffer(), strKey.GetLength(), false);
+}
+
+uint32_t HashKeyNoCase(const CMyString& strKey)
+{
+    return HashBytes(strKey.GetBuffer(), strKey.GetLength(), true);
+}
+
+uint32_t HashKeyNoCase(const char* pText, uint32_t uLength)
+{
+    return HashBytes(pText, uLength, true);
 }
 
 QString ToQString(const CMyString& strText)

@@ -121,6 +121,14 @@ public:
     bool AssignFromWide(const char16_t* pText, unsigned uCodePage);
 };
 
+// The hash of a string used as a CMapPtr key: hash * 33 + byte over the bytes taken as signed,
+// in 32-bit arithmetic; 0 for an empty string.
+uint32_t HashKey(const CMyString& strKey);
+// HashKey of the string with its ASCII letters in lower case, without making that copy.
+uint32_t HashKeyNoCase(const CMyString& strKey);
+// The same for uLength bytes of text that is not a CMyString.
+uint32_t HashKeyNoCase(const char* pText, uint32_t uLength);
+
 // The framework's string of the UTF-8 text; a null string for an empty one.
 QString ToQString(const CMyString& strText);
 
