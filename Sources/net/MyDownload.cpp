@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -155,36 +156,22 @@ size_t WriteBody(char* pData, size_t uSize, size_t uCount, void* pvTransfer)
 
 CMyString CDownloadResult::Describe() const
 {
-    CMyString strText;
-    switch (failure)
-    {
-    case DownloadFailure::None:
+    // The words of each failure, in the order of DownloadFailure.
+    static constexpr const char* s_apszWords[] = {"",
+                                                  "no address",
+                                                  "host not found",
+                                                  "connection refused",
+                                                  "timed out",
+                                                  "HTTP status ",
+                                                  "too large",
+                                                  "cannot write",
+                                                  "network error"};
+    static_assert(std::size(s_apszWords) == static_cast<size_t>(DownloadFailure::Network) + 1);
+    if (Succeeded())
         return CMyString();
-    case DownloadFailure::NoAddress:
-        strText = "no address";
-        break;
-    case DownloadFailure::NotFound:
-        strText = "host not found";
-        break;
-    case DownloadFailure::Refused:
-        strText = "connection refused";
-        break;
-    case DownloadFailure::TimedOut:
-        strText = "timed out";
-        break;
-    case DownloadFailure::HttpStatus:
-        strText = ("HTTP status " + std::to_string(nHttpStatus)).c_str();
-        break;
-    case DownloadFailure::TooLarge:
-        strText = "too large";
-        break;
-    case DownloadFailure::CannotWrite:
-        strText = "cannot write";
-        break;
-    case DownloadFailure::Network:
-        strText = "network error";
-        break;
-    }
+    CMyString strText(s_apszWords[static_cast<size_t>(failure)]);
+    if (failure == DownloadFailure::HttpStatus)
+        strText += std::to_string(nHttpStatus).c_str();
     if (!strDetail.IsEmpty())
     {
         strText += ": ";
