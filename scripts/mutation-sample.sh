@@ -144,12 +144,15 @@ Finish()
 trap Finish EXIT
 trap 'echo; echo "mutation-sample: interrupted; restoring the tree" >&2; exit 130' INT TERM HUP
 
-# Runs a command in a process group of its own and waits for it, so that a signal reaches this
-# script at once (the trap ends the group) instead of after the command.
+# Runs a command with its output appended to LOG, in a process group of its own, and waits for
+# it, so that a signal reaches this script at once (the trap ends the group) instead of after
+# the command.
 Run()
 {
+    local log=$1
+    shift
     set -m
-    "$@" &
+    "$@" >>"$log" 2>&1 &
     CHILD=$!
     set +m
     wait "$CHILD"
@@ -181,14 +184,16 @@ if [ $CHECK_ONLY = 0 ] && [ ! -f "$BUILD_DIR/build.ninja" ]; then
     launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     echo "mutation-sample: configuring $BUILD_DIR"
-    Run cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DORVANTA_BENCHMARKS=OFF "${launcher[@]}" >/dev/null || exit 1
+    Run "$BACKUP/configure.log" cmake -S . -B "$BUILD_DIR" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_BENCHMARKS=OFF "${launcher[@]}" ||
+        { cat "$BACKUP/configure.log" >&2; exit 1; }
 fi
 LOG_DIR=$BUILD_DIR/mutation-logs
 if [ $CHECK_ONLY = 0 ]; then
     mkdir -p "$LOG_DIR"
     echo "mutation-sample: building $BUILD_DIR on the unchanged tree"
-    Run cmake --build "$BUILD_DIR" -j "$JOBS" >"$LOG_DIR/clean-build.log" 2>&1 ||
+    : >"$LOG_DIR/clean-build.log"
+    Run "$LOG_DIR/clean-build.log" cmake --build "$BUILD_DIR" -j "$JOBS" ||
         { echo "mutation-sample: the unchanged tree does not build (see $LOG_DIR/clean-build.log)" >&2; exit 1; }
 fi
 
@@ -244,19 +249,21 @@ for ((i = 0; i < count; i++)); do
     if [ -z "${CLEAN_CHECKED[$regex]:-}" ]; then
         saved=$MUTATED
         Restore
-        Run cmake --build "$BUILD_DIR" -j "$JOBS" --target $targets >"$LOG_DIR/clean.log" 2>&1 &&
-            Run ctest --test-dir "$BUILD_DIR" -j "$JOBS" --timeout 180 -R "$regex" \
-                >>"$LOG_DIR/clean.log" 2>&1 ||
+        : >"$LOG_DIR/clean.log"
+        Run "$LOG_DIR/clean.log" cmake --build "$BUILD_DIR" -j "$JOBS" --target $targets &&
+            Run "$LOG_DIR/clean.log" ctest --test-dir "$BUILD_DIR" -j "$JOBS" --timeout 180 \
+                -R "$regex" ||
             { echo "mutation-sample: \"$regex\" fails on the unchanged tree (see $LOG_DIR/clean.log)" >&2; exit 1; }
         CLEAN_CHECKED[$regex]=1
         Apply "$i" || exit 1
         [ "$MUTATED" = "$saved" ] || exit 1
     fi
     log=$LOG_DIR/$(printf '%03d' $((i + 1))).log
-    if ! Run cmake --build "$BUILD_DIR" -j "$JOBS" --target $targets >"$log" 2>&1; then
+    : >"$log"
+    if ! Run "$log" cmake --build "$BUILD_DIR" -j "$JOBS" --target $targets; then
         echo "does not build  $label"
         broken=$((broken + 1))
-    elif Run ctest --test-dir "$BUILD_DIR" -j "$JOBS" --timeout 180 -R "$regex" >>"$log" 2>&1; then
+    elif Run "$log" ctest --test-dir "$BUILD_DIR" -j "$JOBS" --timeout 180 -R "$regex"; then
         echo "MISSED          $label"
         missed=$((missed + 1))
     else
