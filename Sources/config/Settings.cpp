@@ -379,8 +379,7 @@ CMyString Settings::GetResFolder()
 CMyString Settings::GetIconFilePath(const CMyString& strIconUrl)
 {
     CMyString strPath = GetResFolder();
-    strPath += FlattenIconUrl(strIconUrl);
-    strPath += ".gif";
+    strPath += GetCacheIconName(strIconUrl);
     return strPath;
 }
 

@@ -2,6 +2,7 @@
 // program's own reader: the file always parses, and every station the import kept loads with its
 // caption and an address the player opens.
 
+#include "FuzzCheck.h"
 #include "M3uPlaylist.h"
 
 #include "directory/StreamUrl.h"
@@ -11,20 +12,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-namespace
-{
-void Check(bool bCondition)
-{
-    if (!bCondition)
-        __builtin_trap();
-}
-
-std::string Str(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer(), str.GetLength());
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uSize)
 {

@@ -2,6 +2,7 @@
 // text and checks their invariants. The input is split at its first two 0x00 or 0x01 bytes into
 // a subject text, a pattern and a replacement; the last piece ends at the next NUL.
 
+#include "FuzzCheck.h"
 #include "text/ArrayString.h"
 #include "text/MyString.h"
 
@@ -13,14 +14,8 @@
 
 namespace
 {
-void Check(bool bCondition)
-{
-    if (!bCondition)
-        __builtin_trap();
-}
-
 // The text of a string, whose length must agree with the terminator and fit the capacity.
-std::string Str(const CMyString& str)
+std::string CheckedStr(const CMyString& str)
 {
     const std::string strText = str.GetBuffer() == nullptr ? "" : str.GetBuffer();
     Check(strText.size() == str.GetLength() && str.GetLength() <= str.GetMaxCount());
@@ -66,8 +61,9 @@ void CheckWide(const std::string& strA, unsigned uCodePage)
     Check(strWide.Hash() == HashKey(strWide.ToNarrow(CODE_PAGE_UTF8)));
     // What came back from a conversion converts back unchanged; in 1251 every byte but 0x98
     // stands for a character of its own, so such texts come back whole.
-    const std::string strBack = Str(strWide.ToNarrow(uCodePage));
-    Check(Str(CMyStringW(CMyString(strBack.c_str()), uCodePage).ToNarrow(uCodePage)) == strBack);
+    const std::string strBack = CheckedStr(strWide.ToNarrow(uCodePage));
+    Check(CheckedStr(CMyStringW(CMyString(strBack.c_str()), uCodePage).ToNarrow(uCodePage)) ==
+          strBack);
     if (uCodePage == 1251 && strA.find('\x98') == std::string::npos)
         Check(strBack == strA);
 }
@@ -92,16 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t uSize)
     CMyString strReplaced(strA.c_str());
     std::string strExpected = strA;
     Check(strReplaced.Replace(strB.c_str(), strC.c_str()) == ReplaceAll(strExpected, strB, strC));
-    Check(Str(strReplaced) == strExpected);
+    Check(CheckedStr(strReplaced) == strExpected);
 
     CMyString strDecoded(strA.c_str());
     strDecoded.DecodeXmlEntities();
-    Check(Str(strDecoded).size() <= strA.size());
-    Check(IsFormEncoded(Str(CMyString(strA.c_str()).UrlEncode())));
+    Check(CheckedStr(strDecoded).size() <= strA.size());
+    Check(IsFormEncoded(CheckedStr(CMyString(strA.c_str()).UrlEncode())));
 
     CMyString strPath(strA.c_str());
     strPath.AppendPath(CMyString(strB.c_str()));
-    Check(Str(strPath).compare(0, strA.size(), strA) == 0);
+    Check(CheckedStr(strPath).compare(0, strA.size(), strA) == 0);
 
     CheckWide(strA, CODE_PAGE_UTF8);
     CheckWide(strA, 1251);

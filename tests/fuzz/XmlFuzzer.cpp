@@ -1,6 +1,7 @@
 // Feeds arbitrary text to the settings-file reader, then walks whatever tree it built with the
 // lookups the settings readers use, and loads the same text a second time over the first tree.
 
+#include "FuzzCheck.h"
 #include "text/ArrayString.h"
 #include "text/MyXmlDom.h"
 
@@ -12,16 +13,6 @@
 
 namespace
 {
-void Check(bool bCondition)
-{
-    if (!bCondition)
-        __builtin_trap();
-}
-
-std::string Str(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : std::string(str.GetBuffer(), str.GetLength());
-}
 
 // Visits every node without recursion and answers a summary of names and values, so that two
 // loads of the same text can be compared.
