@@ -110,7 +110,10 @@ void CTelvaneView::CreatePlayer()
     m_pPlayer->SetEnableErrorDialogs(false);
     m_pPlayer->SetStretchToFit(true);
     m_pPlayer->SetWindowlessVideo(true);
-    m_pPlayer->show();
+    // Hidden while the start page covers the view: a shown player of no size would still put
+    // its video window on the screen, at the window system's default size over the frame's
+    // corner. A station waits for the video window's first showing before it loads.
+    m_pPlayer->setVisible(!m_bStartPageShown);
     connect(m_pPlayer, &CWMPPlayer4::PlayStateChanged, this, &CTelvaneView::OnPlayStateChanged);
     m_pReconnectTimer = new QTimer(this);
     m_pReconnectTimer->setSingleShot(true);
@@ -361,6 +364,8 @@ void CTelvaneView::HideStartPage()
     }
     if (width() > 0 && height() > 0)
         LayoutView(width(), height());
+    if (m_pPlayer != nullptr)
+        m_pPlayer->show();
 }
 
 void CTelvaneView::LayoutView(int32_t nWidth, int32_t nHeight)
