@@ -89,7 +89,9 @@ CMyMessageBox::CMyMessageBox(const CMyString& strText, uint32_t nType)
     connect(&m_btnYes, &QPushButton::clicked, this, [this] { done(RESULT_YES); });
     connect(&m_btnNo, &QPushButton::clicked, this, [this] { done(RESULT_NO); });
 
-    setWindowTitle(QString());
+    // A caption bar without text. An empty title would make the window system show the
+    // program's name there instead.
+    setWindowTitle(QStringLiteral(" "));
     setModal(true);
     InitDialog();
 }

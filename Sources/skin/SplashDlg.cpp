@@ -29,7 +29,9 @@ CSplashDlg::CSplashDlg(QWidget* pParent)
     m_clrBottom = pSkin->m_clrDialogBottom;
     m_clrText = pSkin->m_clrDialogText;
 
-    setWindowTitle(QString());
+    // A caption bar without text. An empty title would make the window system show the
+    // program's name there instead.
+    setWindowTitle(QStringLiteral(" "));
     setFixedSize(MapDialogUnits(WIDTH_DLU, HEIGHT_DLU));
     if (const QScreen* pScreen = QGuiApplication::primaryScreen())
     {
