@@ -42,7 +42,6 @@ protected:
         m_parent.show();
     }
 
-    // A mouse event straight to the slider, as the window system would deliver it.
     void Send(QEvent::Type type, int y, Qt::MouseButtons buttons)
     {
         Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -69,6 +68,8 @@ TEST_F(MySliderTest, DrawsTheThumbAtItsLevelAndDraggingPostsEveryChangeAndStores
     m_pSlider->SetTransparent(true);
     m_pSlider->SetPictures(CMyString(Path("skin/Face.gif").c_str()),
                            CMyString(Path("skin/Thumb.gif").c_str()), CMyString("ignored"));
+    m_pSlider->SetLevel(150);
+    EXPECT_EQ(m_pSlider->GetLevel(), 100);
     m_pSlider->SetLevel(50);
     const QImage image = Snapshot(*m_pSlider);
     EXPECT_EQ(PixelAt(image, 8, 63), QColor(Qt::red));

@@ -1,5 +1,4 @@
-// The skin tests draw real widgets, so they run inside one QApplication (on the offscreen
-// platform that CTest selects).
+// The widget tests (skin and player) run inside one QApplication on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>

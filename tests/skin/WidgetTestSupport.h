@@ -12,8 +12,8 @@
 
 #include <string>
 
-// Writes a picture of the given size filled with one colour. Qt cannot write GIF, so the file
-// is always PNG; the reader decides the format from the content, whatever the name says.
+// A picture of one colour. Qt cannot write GIF, so the file is always PNG; the reader decides
+// the format from the content, whatever the name says.
 inline bool WritePicture(const std::string& strPath, int nWidth, int nHeight, const QColor& clr)
 {
     std::filesystem::create_directories(std::filesystem::path(strPath).parent_path());
@@ -48,20 +48,18 @@ private:
     CMyString m_strSaved;
 };
 
-// What the widget draws now, at one pixel per pixel.
 inline QImage Snapshot(QWidget& widget)
 {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// The colour at (x, y) as opaque RGB.
 inline QColor PixelAt(const QImage& image, int x, int y)
 {
     return QColor(image.pixel(x, y)).toRgb();
 }
 
-// True when the two colours are equal within a small tolerance per channel (gradients and
-// scaling round differently from one painter to another).
+// Equal within a small tolerance per channel: gradients and scaling round differently from one
+// painter to another.
 inline bool IsNear(const QColor& clrA, const QColor& clrB, int nTolerance = 6)
 {
     return std::abs(clrA.red() - clrB.red()) <= nTolerance &&
