@@ -1,6 +1,7 @@
 // The media player with real video output in a real window on an X display (run under
 // xvfb-run): frames reach the window while the station is changed, paused, muted and stopped
-// many times in a row, and the window's thread never locks up with the engine.
+// many times in a row, the window's thread never locks up with the engine, and keys pressed in
+// the picture's own window reach the widgets around it.
 #include "host/WMPPlayer4.h"
 #include "text/TextTestSupport.h"
 
@@ -40,7 +41,15 @@ int LitPoints(const QImage& image)
     return nLit;
 }
 
-TEST(PlayerWindowTest, DrawsFramesWhileTheStationChangesPausesMutesAndStops)
+// The player's parent: records the keys that reach it.
+class CKeyRecorder : public QWidget
+{
+public:
+    void keyPressEvent(QKeyEvent* pEvent) override { m_arrKeys.push_back(pEvent->key()); }
+    std::vector<int> m_arrKeys;
+};
+
+TEST(PlayerWindowTest, DrawsFramesWhileTheStationChangesAndPassesKeysOn)
 {
     ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "run under xvfb-run";
     std::string strError;
@@ -48,14 +57,27 @@ TEST(PlayerWindowTest, DrawsFramesWhileTheStationChangesPausesMutesAndStops)
     ASSERT_TRUE(strError.empty()) << strError;
     CListServer server{{"a.ts", clip}, {"b.ts", clip}};
 
-    CWMPPlayer4 player;
+    CKeyRecorder parent;
+    parent.resize(320, 240);
+    auto* pPlayer = new CWMPPlayer4(&parent);
+    CWMPPlayer4& player = *pPlayer;
     ASSERT_FALSE(player.IsHeadless());
     ASSERT_TRUE(player.Create());
     player.SetAutoStart(true);
     player.resize(320, 240);
-    player.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&player));
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     const auto playing = [&] { return player.GetPlayState() == CWMPPlayer4::PLAY_STATE_PLAYING; };
+
+    // The picture is a window of its own inside the player; a key pressed in it travels up the
+    // widgets like one pressed in any child.
+    QWindow* pPicture = nullptr;
+    for (QWindow* pWindow : QGuiApplication::allWindows())
+        if (pWindow->parent() != nullptr && pWindow->isVisible())
+            pPicture = pWindow;
+    ASSERT_NE(pPicture, nullptr);
+    QTest::keyClick(pPicture, Qt::Key_Down);
+    EXPECT_EQ(parent.m_arrKeys, std::vector<int>{Qt::Key_Down});
 
     // Every round starts another station, pauses and resumes it, mutes and unmutes, changes the
     // volume and stops; the calls come while frames are being drawn.
@@ -89,51 +111,14 @@ TEST(PlayerWindowTest, DrawsFramesWhileTheStationChangesPausesMutesAndStops)
     const QImage second = Grab(player);
     EXPECT_GT(LitPoints(first), 50);
     EXPECT_NE(first, second);
-    player.Stop();
-}
 
-// Records the keys that reach it.
-class CKeyRecorder : public QWidget
-{
-public:
-    void keyPressEvent(QKeyEvent* pEvent) override { m_arrKeys.push_back(pEvent->key()); }
-    std::vector<int> m_arrKeys;
-};
-
-TEST(PlayerWindowTest, KeysInThePictureReachTheParentAndEscapeLeavesFullScreen)
-{
-    std::string strError;
-    const std::string clip = MakeClip(strError);
-    ASSERT_TRUE(strError.empty()) << strError;
-    CListServer server{{"a.ts", clip}};
-    CKeyRecorder parent;
-    parent.resize(320, 240);
-    auto* pPlayer = new CWMPPlayer4(&parent);
-    ASSERT_TRUE(pPlayer->Create());
-    pPlayer->SetAutoStart(true);
-    pPlayer->resize(320, 240);
-    parent.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
-    // The picture is a window of its own inside the player.
-    QWindow* pPicture = nullptr;
-    for (QWindow* pWindow : QGuiApplication::allWindows())
-        if (pWindow->parent() != nullptr && pWindow->isVisible())
-            pPicture = pWindow;
-    ASSERT_NE(pPicture, nullptr);
-
-    // A key pressed in the picture travels up the widgets like one pressed in any child.
-    QTest::keyClick(pPicture, Qt::Key_Down);
-    EXPECT_EQ(parent.m_arrKeys, std::vector<int>{Qt::Key_Down});
-
-    pPlayer->SetURL((server.Url() + "a.ts").c_str());
-    ASSERT_TRUE(PumpEventsUntil(
-        [&] { return pPlayer->GetPlayState() == CWMPPlayer4::PLAY_STATE_PLAYING; }, 20));
-    pPlayer->SetFullScreen(true);
-    ASSERT_TRUE(pPlayer->GetFullScreen());
+    // Escape in the full-screen picture leaves full screen.
+    player.SetFullScreen(true);
+    ASSERT_TRUE(player.GetFullScreen());
     ASSERT_TRUE(PumpEventsUntil([&] { return pPicture->isExposed(); }, 5));
     QTest::keyClick(pPicture, Qt::Key_Escape);
-    EXPECT_TRUE(PumpEventsUntil([&] { return !pPlayer->GetFullScreen(); }, 5));
-    pPlayer->Stop();
+    EXPECT_TRUE(PumpEventsUntil([&] { return !player.GetFullScreen(); }, 5));
+    player.Stop();
 }
 } // namespace
 

@@ -21,7 +21,6 @@ protected:
     {
         ASSERT_TRUE(s_strClipError.empty()) << s_strClipError;
         ASSERT_TRUE(m_player.Create());
-        // The set-up of the player view.
         m_player.SetEnableContextMenu(false);
         m_player.SetAutoStart(true);
         m_player.SetEnableErrorDialogs(false);
@@ -40,7 +39,7 @@ protected:
 
     static inline std::string s_clip;
     static inline std::string s_strClipError;
-    CListServer m_server{{"clip.ts", s_clip}};
+    CListServer m_server{{"clip.ts", s_clip}, {"list.m3u", "#EXTM3U\nclip.ts\n"}};
     CWMPPlayer4 m_player{nullptr, true}; // goes before the server
 };
 
@@ -70,14 +69,15 @@ TEST_F(PlayerTest, PlaysStopsRestartsAndFinishesAServedClip)
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_MEDIA_ENDED)) << Status();
     EXPECT_EQ(Status(), "Finished");
 
-    // Without autoStart a new URL waits for Play.
+    // Without autoStart a new URL waits for Play. A playlist plays its entry in its place.
     m_player.SetAutoStart(false);
     const int nRequests = m_server.Requests()["clip.ts"];
-    m_player.SetURL((ClipUrl() + "?again").c_str());
+    m_player.SetURL((m_server.Url() + "list.m3u").c_str());
     EXPECT_EQ(m_player.GetPlayState(), CWMPPlayer4::PLAY_STATE_READY);
     EXPECT_EQ(m_server.Requests()["clip.ts"], nRequests);
     m_player.Play();
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Status();
+    EXPECT_GT(m_server.Requests()["clip.ts"], nRequests);
 }
 
 TEST_F(PlayerTest, FailuresEndInReadyWithTheReason)
@@ -117,15 +117,12 @@ TEST_F(PlayerTest, FullScreenOnlyWhilePlaying)
     ASSERT_NE(pPicture, nullptr);
     EXPECT_EQ(pPicture->contextMenuPolicy(), Qt::NoContextMenu);
 
-    // Escape leaves full screen and the picture returns into the player.
+    // Escape and Stop leave full screen, and the picture returns into the player.
     QTest::keyClick(pPicture, Qt::Key_Escape);
     ASSERT_TRUE(PumpEventsUntil([&] { return !m_player.GetFullScreen(); }, 5));
     EXPECT_EQ(pPicture->parentWidget(), &m_player);
     EXPECT_FALSE(pPicture->isFullScreen());
-
-    // Stopping leaves it too.
     m_player.SetFullScreen(true);
-    ASSERT_TRUE(m_player.GetFullScreen());
     m_player.Stop();
     EXPECT_FALSE(m_player.GetFullScreen());
     EXPECT_EQ(pPicture->parentWidget(), &m_player);
@@ -197,7 +194,6 @@ TEST(PlayerWithoutEngineTest, OperationsBeforeCreateDoNothing)
     EXPECT_TRUE(player.GetStatus().IsEmpty());
     EXPECT_FALSE(player.GetFullScreen());
     EXPECT_FALSE(player.LaunchURL("")); // an empty page is never handed on
-    // The values given before are handed to the engine when it starts.
     ASSERT_TRUE(player.Create());
     EXPECT_EQ(player.GetVolume(), 30);
 }
