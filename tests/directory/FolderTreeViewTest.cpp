@@ -96,22 +96,22 @@ protected:
                 return static_cast<int>(uIndex);
         return -1;
     }
-    // Runs FindNext; the message box, when one opens, ends with nResult. Answers its text, or
-    // "" when no box opened.
+    // Runs FindNext and answers the text of the message box it opened ("" for none), which
+    // ends with nResult.
     std::string Find(const char* pszText, int nResult = CMyMessageBox::RESULT_OK)
     {
         std::string strBoxText;
         QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout,
-                         [&]
-                         {
-                             auto* pBox =
-                                 dynamic_cast<CMyMessageBox*>(QApplication::activeModalWidget());
-                             if (pBox == nullptr)
-                                 return;
-                             strBoxText = pBox->GetTextControl().text().toStdString();
-                             pBox->done(nResult);
-                         });
+        QObject::connect(
+            &timer, &QTimer::timeout,
+            [&]
+            {
+                if (auto* pBox = dynamic_cast<CMyMessageBox*>(QApplication::activeModalWidget()))
+                {
+                    strBoxText = pBox->GetTextControl().text().toStdString();
+                    pBox->done(nResult);
+                }
+            });
         timer.start(10);
         CMyString strText(pszText);
         m_pTree->FindNext(strText);
@@ -130,7 +130,7 @@ protected:
     std::unique_ptr<CFolderTreeView> m_pTree;
 };
 
-TEST_F(FolderTreeViewTest, LoadsListsInDirectoryOrderAndReportsOnce)
+TEST_F(FolderTreeViewTest, LoadsOnceThenNextAndPreviousSkipFoldersWithoutWrapping)
 {
     Load();
     // Each item shows its record: the item data is the record's index, depth first.
@@ -143,20 +143,15 @@ TEST_F(FolderTreeViewTest, LoadsListsInDirectoryOrderAndReportsOnce)
     EXPECT_EQ(strOrder, "News|Sky News|World|CNN|World News|Sport|Arena|Empty|");
     EXPECT_EQ(Item(3)->parent(), Item(2));
     EXPECT_TRUE(Item(0)->isExpanded());
-    EXPECT_EQ(m_pTree->GetSelectedItem(), nullptr);
-
     // A second initial update neither reloads nor reports again.
     m_pTree->OnInitialUpdate();
     QCoreApplication::processEvents();
     EXPECT_EQ(m_pTree->GetDirectory().GetCount(), 8u);
     EXPECT_EQ(m_frame.m_arrCodes, std::vector<uintptr_t>{CODE_TREE_LOADED});
-}
-
-TEST_F(FolderTreeViewTest, NextAndPreviousSkipFoldersWithoutWrapping)
-{
-    Load();
     m_frame.m_arrCodes.clear();
+
     // With nothing selected Next takes the first station; folders are passed over.
+    EXPECT_EQ(m_pTree->GetSelectedItem(), nullptr);
     for (const int nExpected : {1, 3, 4, 6})
     {
         EXPECT_TRUE(m_pTree->NextStation());
@@ -169,7 +164,6 @@ TEST_F(FolderTreeViewTest, NextAndPreviousSkipFoldersWithoutWrapping)
 
     m_pTree->setCurrentItem(Item(1));
     EXPECT_FALSE(m_pTree->PreviousStation());
-    EXPECT_EQ(Selected(), 1);
     // A station inside a closed folder is opened to be shown.
     Item(2)->setExpanded(false);
     EXPECT_TRUE(m_pTree->NextStation());
@@ -235,8 +229,7 @@ TEST_F(FolderTreeViewTest, ClicksAndKeysSelectToggleAndPlay)
     EXPECT_EQ(m_frame.Count(CODE_SELECTION_CHANGED), 1);
     EXPECT_TRUE(m_player.m_arrHints.empty());
 
-    // A double click and Enter ask the player view to play.
-    // (A double click reaches a widget as a press, a release and then the double click.)
+    // A double click (a press, a release, then the double click) and Enter ask to play.
     QTest::mouseClick(m_pTree->viewport(), Qt::LeftButton, {}, RowCentre(1));
     QTest::mouseDClick(m_pTree->viewport(), Qt::LeftButton, {}, RowCentre(1));
     EXPECT_EQ(Selected(), 1);
@@ -244,16 +237,15 @@ TEST_F(FolderTreeViewTest, ClicksAndKeysSelectToggleAndPlay)
     QTest::keyClick(m_pTree.get(), Qt::Key_Return);
     EXPECT_EQ(m_player.m_arrHints.size(), 2u);
 
-    // Down moves the selection; Left closes the selected item, then (as usual for a closed
-    // item) moves up to its parent.
+    // Left closes the selected item, then (as usual for a closed item) moves up to its parent.
     QTest::keyClick(m_pTree.get(), Qt::Key_Down);
     EXPECT_EQ(Selected(), 2);
     QTest::keyClick(m_pTree.get(), Qt::Key_Left);
     EXPECT_FALSE(Item(2)->isExpanded());
     EXPECT_EQ(Selected(), 0);
 
-    // Keys pressed in the player view arrive as hint 10 (virtual-key codes) and move the tree;
-    // unknown keys and other hints change nothing.
+    // Keys pressed in the player view arrive as a hint with their virtual-key code; unknown keys
+    // and other hints change nothing.
     m_document.UpdateAllViews(&m_player, HINT_KEY, new CKeyHint(40));
     EXPECT_EQ(Selected(), 1);
     m_pTree->HandleKey(0xFF);
@@ -261,36 +253,49 @@ TEST_F(FolderTreeViewTest, ClicksAndKeysSelectToggleAndPlay)
     EXPECT_EQ(Selected(), 1);
 }
 
-TEST_F(FolderTreeViewTest, DrawsRowsInSkinColoursWithIconsFromTheirFiles)
+TEST_F(FolderTreeViewTest, DrawsRowsAndTheScrollBarInSkinColoursWithIconsFromTheirFiles)
 {
     // A red icon served on 127.0.0.1, fetched in the background into the icon cache.
     ASSERT_TRUE(WritePicture(Path("red.png"), 10, 10, Qt::red));
     CListServer server({{"red.png", Read("red.png")}});
-    Load(kMovies, "<C><MENU><CAPTION>Top</CAPTION><MENU_ITEM><CAPTION>Sky News</CAPTION>"
-                  "<ICON_URL>" +
-                      server.Url() +
-                      "red.png</ICON_URL><URL>http://sky/</URL></MENU_ITEM>"
-                      "<MENU_ITEM><CAPTION>Gone</CAPTION><ICON_URL>" +
-                      server.Url() + "gone.png</ICON_URL></MENU_ITEM></MENU></C>");
-    ASSERT_FALSE(Record(1)->m_strIconPath.IsEmpty());
-    // The icon shows once its download has been answered.
+    std::string strNews = "<C><MENU><CAPTION>Top</CAPTION><MENU_ITEM><CAPTION>Sky News</CAPTION>"
+                          "<ICON_URL>" +
+                          server.Url() +
+                          "red.png</ICON_URL></MENU_ITEM>"
+                          "<MENU_ITEM><CAPTION>Gone</CAPTION><ICON_URL>" +
+                          server.Url() + "gone.png</ICON_URL></MENU_ITEM>";
+    for (int i = 0; i < 60; ++i)
+        strNews += "<MENU_ITEM><CAPTION>Station " + std::to_string(i) + "</CAPTION></MENU_ITEM>";
+    Load(kMovies, strNews + "</MENU></C>");
     const QPoint ptIcon = m_pTree->IconBox(Item(1)).center();
     ASSERT_TRUE(PumpEventsUntil(
         [&] { return IsNear(PixelAt(Snapshot(*m_pTree), ptIcon.x(), ptIcon.y()), Qt::red); }));
 
     m_pTree->setCurrentItem(Item(1));
+    m_pTree->scrollToTop();
     const QImage image = Snapshot(*m_pTree);
     const QColor clrSelected = SkinColor(GetSkinInfo()->m_clrTreeSelectedBg);
     const QColor clrBackground = SkinColor(GetSkinInfo()->m_clrTreeBg);
     const QRect rcSelected = m_pTree->visualItemRect(Item(1));
-    // The selection bar spans the whole row, from x = 0 to the right edge.
+    const QScrollBar* pBar = m_pTree->verticalScrollBar();
+    ASSERT_TRUE(pBar->isVisible() && pBar->maximum() > 0);
+    // The selection bar spans the whole row, from x = 0 to the scroll bar.
+    const int nRight = pBar->mapTo(m_pTree.get(), QPoint(0, 0)).x() - 1;
     EXPECT_TRUE(IsNear(PixelAt(image, 0, rcSelected.top() + 1), clrSelected));
-    EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, rcSelected.bottom() - 1), clrSelected));
-    EXPECT_TRUE(IsNear(PixelAt(image, image.width() - 1, RowCentre(0).y()), clrBackground));
+    EXPECT_TRUE(IsNear(PixelAt(image, nRight, rcSelected.bottom() - 1), clrSelected));
+    EXPECT_TRUE(IsNear(PixelAt(image, nRight, RowCentre(0).y()), clrBackground));
     // The icon sits centred in its box left of the text; a missing icon leaves the box empty.
     EXPECT_TRUE(IsNear(PixelAt(image, ptIcon.x(), ptIcon.y()), QColor(Qt::red)));
     const QPoint ptNoIcon = m_pTree->IconBox(Item(2)).center();
     EXPECT_TRUE(IsNear(PixelAt(image, ptNoIcon.x(), ptNoIcon.y()), clrBackground));
+
+    // The scroll bar's track is the tree's background and its handle, at the top, the
+    // selection bar's colour.
+    const QPoint ptTop = pBar->mapTo(m_pTree.get(), QPoint(pBar->width() / 2, 10));
+    const QPoint ptBottom =
+        pBar->mapTo(m_pTree.get(), QPoint(pBar->width() / 2, pBar->height() - 3));
+    EXPECT_TRUE(IsNear(PixelAt(image, ptBottom.x(), ptBottom.y()), clrBackground));
+    EXPECT_TRUE(IsNear(PixelAt(image, ptTop.x(), ptTop.y()), clrSelected));
 }
 
 // An icon whose download ends after the tree was drawn shows without any other cause for a
@@ -321,27 +326,6 @@ TEST_F(FolderTreeViewTest, IconArrivingLaterShowsAtOnceAndIsDecodedOnce)
     ASSERT_TRUE(WritePicture(Text(Record(1)->m_strIconPath), 10, 10, Qt::blue));
     m_pTree->viewport()->repaint();
     EXPECT_TRUE(IsNear(ShownAtIcon(), QColor(Qt::red)));
-}
-
-TEST_F(FolderTreeViewTest, ScrollBarTakesTheSkinsTreeColours)
-{
-    std::string strNews = "<C><MENU><CAPTION>Top</CAPTION>";
-    for (int i = 0; i < 60; ++i)
-        strNews += "<MENU_ITEM><CAPTION>Station " + std::to_string(i) + "</CAPTION></MENU_ITEM>";
-    Load(kMovies, strNews + "</MENU></C>");
-    const QScrollBar* pBar = m_pTree->verticalScrollBar();
-    ASSERT_TRUE(PumpEventsUntil([&] { return pBar->isVisible(); }));
-    ASSERT_GT(pBar->maximum(), 0);
-
-    // The track is the tree's background and the handle, at the top, the selection bar's colour.
-    const QImage image = Snapshot(*m_pTree);
-    const QPoint ptTop = pBar->mapTo(m_pTree.get(), QPoint(pBar->width() / 2, 10));
-    const QPoint ptBottom =
-        pBar->mapTo(m_pTree.get(), QPoint(pBar->width() / 2, pBar->height() - 3));
-    EXPECT_TRUE(
-        IsNear(PixelAt(image, ptBottom.x(), ptBottom.y()), SkinColor(GetSkinInfo()->m_clrTreeBg)));
-    EXPECT_TRUE(IsNear(PixelAt(image, ptTop.x(), ptTop.y()),
-                       SkinColor(GetSkinInfo()->m_clrTreeSelectedBg)));
 }
 
 TEST_F(FolderTreeViewTest, SplitterNeverMakesTheTreeNarrowerThan180)

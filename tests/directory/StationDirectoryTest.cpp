@@ -5,6 +5,7 @@
 #include "config/FileHandler.h"
 #include "config/Settings.h"
 #include "platform/WindowMessage.h"
+#include "text/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,6 @@
 
 namespace
 {
-
-std::string Text(const CMyString& str)
-{
-    return str.IsEmpty() ? std::string() : str.GetBuffer();
-}
 
 // Stands in for the tree view's window: counts the reports of finished icon downloads.
 class CDownloadReceiver : public QObject
@@ -53,6 +49,8 @@ protected:
         m_directory.SetFetchIcons(bIcons);
         return m_directory.LoadMoviesSettings(CMyString(m_strRes.c_str()));
     }
+    // Loads the records 0 News & More, 1 BBC, 2 World, 3 CNN, 4 Deep, 5 Y, 6 Silent, 7 Sport.
+    bool LoadNews();
     const CMemoryStationTree::SNode& Node(uint32_t uIndex) const
     {
         return *m_tree.GetNode(m_directory.GetItem(uIndex)->m_hItem);
@@ -76,14 +74,19 @@ const char* const kNewsFile = "<CAT><VERSION>3.1</VERSION><MENU><CAPTION>News</C
                               "<MENU_ITEM><CAPTION></CAPTION></MENU_ITEM><OTHER/>"
                               "<MENU_ITEM><CAPTION>Silent</CAPTION></MENU_ITEM></MENU></CAT>";
 
-TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
+bool StationDirectoryTest::LoadNews()
 {
     WriteList("MoviesSettings.txt",
               "<M><VERSION>1.2.3</VERSION><movies><CATEGORY><FILE_NAME>news.txt</FILE_NAME>"
               "</CATEGORY><category><name>News &amp; More</name><file_name>news.txt</file_name>"
               "</category><OTHER/><CATEGORY><NAME>Sport</NAME></CATEGORY></movies></M>");
     WriteList("news.txt", kNewsFile);
-    ASSERT_TRUE(Load());
+    return Load();
+}
+
+TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
+{
+    ASSERT_TRUE(LoadNews());
 
     struct SExpected
     {
@@ -119,10 +122,8 @@ TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
     // Request headers are kept with their station; the others have none.
     EXPECT_EQ(Text(m_directory.GetItem(1)->m_strUserAgent), "Agent/1.0 (X; \"a\")");
     EXPECT_EQ(Text(m_directory.GetItem(1)->m_strReferrer), "http://portal/");
-    for (uint32_t i : {0u, 3u, 5u})
-        EXPECT_TRUE(m_directory.GetItem(i)->m_strUserAgent.IsEmpty() &&
-                    m_directory.GetItem(i)->m_strReferrer.IsEmpty())
-            << i;
+    EXPECT_TRUE(m_directory.GetItem(3)->m_strUserAgent.IsEmpty() &&
+                m_directory.GetItem(3)->m_strReferrer.IsEmpty());
     EXPECT_TRUE(Node(0).bExpanded);
     EXPECT_FALSE(Node(7).bExpanded); // no category file
     EXPECT_TRUE(m_tree.IsScrolledToTop());
@@ -130,17 +131,10 @@ TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
     EXPECT_EQ(Text(Settings().GetFileVersion("news.txt")), "3.1");
 }
 
-// Records: 0 News & More, 1 BBC, 2 World, 3 CNN, 4 Deep, 5 Y, 6 Silent, 7 Sport.
 TEST_F(StationDirectoryTest, FindRecordSearchesForwardAndWrapsAround)
 {
     EXPECT_EQ(m_directory.FindRecord("", 0), MY_NOT_FOUND); // no records
-    WriteList("MoviesSettings.txt",
-              "<M><MOVIES><CATEGORY><NAME>News &amp; More</NAME><FILE_NAME>news.txt</FILE_NAME>"
-              "</CATEGORY><CATEGORY><NAME>Sport</NAME></CATEGORY></MOVIES></M>");
-    WriteList("news.txt", kNewsFile);
-    ASSERT_TRUE(Load());
-    ASSERT_EQ(m_directory.GetCount(), 8u);
-
+    ASSERT_TRUE(LoadNews());
     EXPECT_EQ(m_directory.FindRecord("", 3), 4u);    // an empty text matches the next record
     EXPECT_EQ(m_directory.FindRecord("", 7), 0u);    // after the last comes the first
     EXPECT_EQ(m_directory.FindRecord("o", 0), 2u);   // "world", not the start's own "news & more"
@@ -166,14 +160,15 @@ TEST_F(StationDirectoryTest, BadListsLoadNothingOrLeaveTheirCategoryEmpty)
     EXPECT_TRUE(Load());
     EXPECT_EQ(m_tree.GetCount(), 0u);
 
-    // Category files that are missing, broken, without a menu, or outside the res folder. The
-    // icons are relative to a server that is not known: they fail quietly.
+    // Category files that are missing, broken, without a menu, or not plainly inside the res
+    // folder. The icons are relative to a server that is not known: they fail quietly.
     WriteList("MoviesSettings.txt",
               "<M><VERSION>9</VERSION><MOVIES><ICON>station.gif</ICON>"
               "<CATEGORY><NAME>Missing</NAME><FILE_NAME>missing.txt</FILE_NAME></CATEGORY>"
               "<CATEGORY><NAME>Broken</NAME><FILE_NAME>broken.txt</FILE_NAME></CATEGORY>"
               "<CATEGORY><NAME>NoMenu</NAME><FILE_NAME>nomenu.txt</FILE_NAME></CATEGORY>"
               "<CATEGORY><NAME>Up</NAME><FILE_NAME>../outside.txt</FILE_NAME></CATEGORY>"
+              "<CATEGORY><NAME>Dots</NAME><FILE_NAME>news..txt</FILE_NAME></CATEGORY>"
               "<CATEGORY><NAME>Abs</NAME><FILE_NAME>" +
                   m_strRes +
                   "news.txt</FILE_NAME></CATEGORY>"
@@ -182,20 +177,21 @@ TEST_F(StationDirectoryTest, BadListsLoadNothingOrLeaveTheirCategoryEmpty)
     WriteList("broken.txt", "<CAT><MENU><CAPTION>x</CAPTION><MENU_ITEM>");
     WriteList("nomenu.txt", "<CAT><VERSION>2</VERSION></CAT>");
     WriteList("news.txt", kNewsFile);
+    WriteList("news..txt", kNewsFile);
     Write("data/ORVANTA/outside.txt", CFileHandler::Scramble(kNewsFile));
     m_directory.SetRecordVersions(false);
     ASSERT_TRUE(Load(true));
 
-    // Five empty categories, then the good one with its six items.
-    ASSERT_EQ(m_directory.GetCount(), 5u + 1u + 6u);
-    for (uint32_t i = 0; i < 6; ++i)
+    // Six empty categories, then the good one with its six items.
+    ASSERT_EQ(m_directory.GetCount(), 6u + 1u + 6u);
+    for (uint32_t i = 0; i < 7; ++i)
         EXPECT_EQ(Node(i).hParent, TREE_ROOT) << i;
-    EXPECT_EQ(Text(Node(5).strText), "Good");
-    EXPECT_EQ(Text(m_directory.GetItem(8)->m_strPath), "News/World/CNN");
+    EXPECT_EQ(Text(Node(6).strText), "Good");
+    EXPECT_EQ(Text(m_directory.GetItem(9)->m_strPath), "News/World/CNN");
     EXPECT_TRUE(Settings().GetMoviesSettingsVersion().IsEmpty());
     EXPECT_TRUE(Settings().GetFileVersion("news.txt").IsEmpty());
     EXPECT_EQ(m_directory.GetStationImage(), -1);
-    EXPECT_FALSE(std::filesystem::exists(Text(m_directory.GetItem(5)->m_strIconPath)));
+    EXPECT_FALSE(std::filesystem::exists(Text(m_directory.GetItem(6)->m_strIconPath)));
 }
 
 TEST_F(StationDirectoryTest, IconsAreDownloadedOnceAndCached)
