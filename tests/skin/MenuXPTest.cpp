@@ -3,12 +3,10 @@
 #include "shell/SearchEngines.h"
 #include "skin/MenuXP.h"
 #include "skin/MyPicture.h"
-#include "skin/SkinInfo.h"
 #include "text/MyXmlDom.h"
 #include "text/TextTestSupport.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -23,12 +21,6 @@ namespace
 const QColor g_clrBg(255, 255, 255);
 const QColor g_clrSideBarLight(230, 240, 255);
 const QColor g_clrSideBarDark(20, 30, 60);
-
-uint32_t ToSkin(const QColor& clr)
-{
-    return SkinRgb(static_cast<uint32_t>(clr.red()), static_cast<uint32_t>(clr.green()),
-                   static_cast<uint32_t>(clr.blue()));
-}
 
 // The number of dark pixels in the rectangle, and the leftmost column that holds any (-1: none).
 std::pair<int, int> InkIn(const QImage& image, const QRect& rect)
@@ -53,10 +45,10 @@ protected:
     {
         ScratchHome::SetUp();
         m_pSkin = std::make_unique<CSkinInfo>(CMyString(Path("no-skin.xml").c_str()));
-        m_pSkin->m_clrMenuBg = ToSkin(g_clrBg);
+        m_pSkin->m_clrMenuBg = SkinRgb(255, 255, 255);
         m_pSkin->m_clrMenuText = SkinRgb(0, 0, 0);
-        m_pSkin->m_clrSideBarTop = ToSkin(g_clrSideBarLight);
-        m_pSkin->m_clrSideBarBottom = ToSkin(g_clrSideBarDark);
+        m_pSkin->m_clrSideBarTop = SkinRgb(230, 240, 255);
+        m_pSkin->m_clrSideBarBottom = SkinRgb(20, 30, 60);
     }
 
     // A menu as the search bar builds it: the side bar, then the given items.
