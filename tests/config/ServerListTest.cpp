@@ -53,7 +53,6 @@ TEST_F(ServerListTest, ReadsUrlsInOrderOrFallsBackToTheInstalledList)
     std::filesystem::current_path(previous);
 }
 
-// FindFirstReachableServer over the data folder's list is TelvaneAppTest's (the installer words).
 TEST_F(ServerListTest, SelectsTheFirstServerThatAnswers)
 {
     const CLocalSocket refusing(-1), accepting(16), alsoAccepting(16);
@@ -62,6 +61,9 @@ TEST_F(ServerListTest, SelectsTheFirstServerThatAnswers)
     arrServers.Add(refusing.Url("/lists/").c_str());
     EXPECT_EQ(Text(SelectServer(arrServers, "UpdateSettings.txt")), "");
     EXPECT_EQ(Text(SelectServer(CArrayString(), "UpdateSettings.txt")), "");
+    CArrayString arrFirstAnswers;
+    arrFirstAnswers.Add(accepting.Url("/lists/").c_str());
+    EXPECT_EQ(Text(SelectServer(arrFirstAnswers, "x")), accepting.Url("/lists/"));
     arrServers.Add(accepting.Url("/lists/").c_str());
     arrServers.Add(alsoAccepting.Url("/lists/").c_str());
     EXPECT_EQ(Text(SelectServer(arrServers, "UpdateSettings.txt")), accepting.Url("/lists/"));

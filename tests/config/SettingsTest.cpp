@@ -56,7 +56,10 @@ TEST_F(SettingsTest, IconPathsAreFlatNamesInTheDataFolder)
               strRes + "CacheIcons/http___server_i_c_gif.gif");
     EXPECT_TRUE(std::filesystem::is_directory(strRes + "CacheIcons"));
 
-    // Long URLs keep a short name that still tells them apart.
+    // A name of the longest length stays whole; longer ones keep a short name that still tells
+    // them apart.
+    EXPECT_EQ(Text(m_settings.GetCacheIconPath(("http://i/" + std::string(111, 'a')).c_str())),
+              strRes + "CacheIcons/http___i_" + std::string(111, 'a') + ".gif");
     const std::string strBase = "http://img.example.net/" + std::string(300, 'a');
     const std::string strFirst = Text(m_settings.GetCacheIconPath((strBase + "1").c_str()));
     const std::string strName = std::filesystem::path(strFirst).filename().string();

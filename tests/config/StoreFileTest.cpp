@@ -66,13 +66,14 @@ TEST_F(StoreFileTest, KeepsAnyTextMatchesNamesIgnoringCaseAndTellsWhatIsMissing)
 TEST_F(StoreFileTest, DamagedFileReadsWhatItCanAndHealsOnWrite)
 {
     Write("config/ORVANTA/settings.ini",
-          std::string("Orphan=1\n[SOFTWARE\\ORVANTA\nVolume=9\n[SOFTWARE\\ORVANTA]\n"
+          std::string("Orphan=1\n[SOFTWARE\\ORVANTA\nVolume=9\n[SOFTWARE\\ORVANTA]\n#Note=1\n"
                       "garbage line\n\x01\xFF\xFE=\x00junk\nMute=TRUE\nBad=%G1%4\n"
                       "[SOFTWARE\\ORVANTA]\nMute=FALSE\n",
-                      118));
+                      126));
     EXPECT_EQ(Get("SOFTWARE\\ORVANTA", "Mute"), "TRUE"); // the first listing of a key counts
     EXPECT_EQ(Get("SOFTWARE\\ORVANTA", "Bad"), "%G1%4");
     Get("SOFTWARE\\ORVANTA", "Orphan", CStoreFile::ERROR_NO_MORE_ITEMS);
+    Get("SOFTWARE\\ORVANTA", "#Note", CStoreFile::ERROR_NO_MORE_ITEMS); // a comment
     ASSERT_EQ(m_store.WriteValue("SOFTWARE\\ORVANTA", "Volume", "30"), 0);
     EXPECT_EQ(Get("SOFTWARE\\ORVANTA", "Volume"), "30");
     EXPECT_EQ(Get("SOFTWARE\\ORVANTA", "Mute"), "TRUE");
