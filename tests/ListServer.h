@@ -27,9 +27,8 @@ inline std::string StoredList(const std::string& strText)
     return PublishedList(strText) + std::string(1, '\0');
 }
 
-// A list server on 127.0.0.1 serving fixed files under /lists/; anything else is a 404. It
-// counts the requests for each file and keeps the user agent and referrer of each request. A file
-// that requires an agent is refused (403) to requests with any other.
+// Serves fixed files under /lists/ (anything else is a 404), counting the requests for each and
+// keeping each request's user agent and referrer.
 class CListServer
 {
 public:

@@ -18,9 +18,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// Defined in builds with AddressSanitizer or ThreadSanitizer. The web engine's own code trips
-// them (a new/delete size mismatch inside it), so tests that load pages run only in ordinary
-// builds.
+// Defined under AddressSanitizer or ThreadSanitizer, which the web engine's own code trips: tests
+// that load pages run only in ordinary builds.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define ORVANTA_SANITIZED_BUILD 1
 #elif defined(__has_feature)
@@ -29,10 +28,8 @@
 #endif
 #endif
 
-// A fresh home for one test: a temporary folder with the user's configuration and data folders
-// pointed into it, and a runtime folder of its own, so every test starts as a new account, none
-// touches the real home, and the single-instance locks of tests that run at the same time never
-// meet.
+// A fresh home for one test, with configuration, data and runtime folders of its own: every
+// test starts as a new account, and single-instance locks of tests run at once never meet.
 class ScratchHome : public ::testing::Test
 {
 protected:
@@ -45,8 +42,7 @@ protected:
         setenv("HOME", folder.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
-        // The runtime folder lies beside the home, whose entries some tests count; mkdtemp
-        // makes it private to the user, as a runtime folder must be.
+        // Beside the home, whose entries some tests count; mkdtemp makes it private.
         const char* pszRuntime = std::getenv("XDG_RUNTIME_DIR");
         m_strOldRuntime = pszRuntime != nullptr ? pszRuntime : "";
         m_strRuntime = ::testing::TempDir() + "runtime-XXXXXX";
@@ -55,7 +51,6 @@ protected:
     }
     void TearDown() override
     {
-        // The folders go; later code of the process must not look for its runtime folder there.
         if (m_strOldRuntime.empty())
             unsetenv("XDG_RUNTIME_DIR");
         else
@@ -66,7 +61,6 @@ protected:
     }
 
     std::filesystem::path StorePath() const { return m_root / "config/ORVANTA/settings.ini"; }
-    // A path below the scratch folder.
     std::string Path(const std::string& strName) const { return m_strRoot + strName; }
     void Write(const std::string& strName, const std::string& bytes) const
     {

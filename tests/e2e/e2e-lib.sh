@@ -1,14 +1,11 @@
-# Shared by the whole-program tests; sourced, not run. run-e2e.sh uses its helpers (scratch
-# folder and clean-up, the test's own processes, checks, channels). run-mpris-e2e.sh and
-# run-wayland-e2e.sh test the program as a user installs it: `cmake --install` of the build
-# folder into a scratch prefix, with no "Install Path" recorded, so the installed program finds
-# its tree beside itself. Their list server serves the demo lists published for its port, which
-# also become the first lists of the installed tree, as a packager's own lists would.
-#
-# Those two set `build` (the build folder) and `root` (the source tree) and call, in order:
+# Shared by the whole-program tests; sourced, not run. run-mpris-e2e.sh and run-wayland-e2e.sh
+# test the program as a user installs it: `cmake --install` into a scratch prefix with no
+# "Install Path" recorded, and a list server serving the demo lists published for its port, which
+# also become the installed tree's first lists. They set `build` and `root` and call, in order:
 # e2e_begin, e2e_home, e2e_install, e2e_installed_list_server, e2e_channel..., e2e_first_run.
 
 work=
+program=${program:-}
 failed=1
 server_pid=
 # Extra processes of the test (window manager, compositor, bus monitor), ended at the end.
@@ -71,6 +68,58 @@ wait_for()
         [[ $SECONDS -lt $limit ]] || return 1
         sleep 0.2
     done
+}
+
+# e2e_need TOOL...: ends the test when a tool is missing.
+e2e_need()
+{
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null ||
+            { echo "e2e: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+    done
+}
+
+# e2e_on_display ARGUMENTS: runs the script again on a virtual X display of its own.
+e2e_on_display()
+{
+    [[ -n "${ORVANTA_E2E_DISPLAY:-}" ]] && return 0
+    export ORVANTA_E2E_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" "$@"
+}
+
+# The openbox window manager on the display, as on a desktop; a failure keeps a screenshot.
+e2e_openbox()
+{
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    helper_pids+=($!)
+    wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        fail "openbox did not start"
+    e2e_on_failure() { import -window root "$work/failure.png" 2>/dev/null || true; }
+}
+
+# The main window on the X display: find_window waits for it and takes its place (wx, wy);
+# click X Y is a left click at a point of its client area.
+window_id() { xdotool search --onlyvisible --name '^ORVANTA - 1\.18$' | head -n 1; }
+window_shown() { [[ -n "$(window_id)" ]]; }
+find_window()
+{
+    wait_for 30 window_shown || fail "no main window on the display"
+    eval "$(xdotool getwindowgeometry --shell "$(window_id)")"
+    wx=$X wy=$Y
+    [[ "$WIDTH x $HEIGHT" == "1010 x 640" ]] || fail "the window is $WIDTH x $HEIGHT"
+}
+click()
+{
+    xdotool mousemove --sync $((wx + $1)) $((wy + $2)) click 1
+    sleep 0.4
+}
+gone() { [[ -z "$(our_programs)" ]]; }
+# The window's Close button, which must end the program.
+close_window()
+{
+    click 984 16
+    wait_for 20 gone || fail "the Close button did not end the program"
 }
 
 # e2e_begin NAME: the scratch folder, cleaned up at the end.
@@ -146,22 +195,34 @@ e2e_channel()
 }
 
 requests() { grep -c "GET /$1" "$work/server.log" || true; }
+# at_least COUNT FILE: the list server was asked for the file at least COUNT times.
+at_least() { [[ "$(requests "$2")" -ge "$1" ]]; }
 
-# First run of the installed program: it copies the installed tree, fetches the lists and
-# restarts itself; main_pid is the restarted program.
+# First run: the program copies its tree, fetches the lists, clears "Copy Settings" and restarts
+# itself with "reopen"; main_pid is the restarted program. Only a test that recorded an install
+# tree (install) may find an "Install Path" in the store.
 e2e_first_run()
 {
     cd "$work"
-    local status=0
-    timeout 120 "$program" "$@" >>"$work/orvanta.log" 2>&1 || status=$?
-    [[ $status -eq 0 ]] || fail "the first run ended with $status"
-    [[ -f "$XDG_DATA_HOME/ORVANTA/res/Skin/SkinInfo.xml" ]] ||
-        fail "the tree beside the installed program was not copied"
+    local store="$XDG_CONFIG_HOME/ORVANTA/settings.ini"
+    run_program 120 "$@"
+    [[ -f "$XDG_DATA_HOME/ORVANTA/res/Skin/SkinInfo.xml" ]] || fail "the res tree was not copied"
+    grep -q 'GET /UpdateSettings.txt' "$work/server.log" || fail "the first run fetched nothing"
     grep -q 'GET /MoviesSettings.txt' "$work/server.log" || fail "the lists were not downloaded"
-    reopened() { [[ -n "$(our_programs)" ]]; }
-    wait_for 30 reopened || fail "the program did not restart"
-    main_pid=$(our_programs | head -n 1)
-    grep -q "Install Path" "$XDG_CONFIG_HOME/ORVANTA/settings.ini" &&
+    grep -iq 'Copy Settings.*FALSE' "$store" || fail "Copy Settings was not cleared"
+    [[ -n "${install:-}" ]] || ! grep -q "Install Path" "$store" ||
         fail "an \"Install Path\" was recorded"
-    pass "the installed program found its tree, fetched the lists and restarted ($main_pid)"
+    wait_for 30 program_runs || fail "the program did not restart"
+    main_pid=$(our_programs | head -n 1)
+    tr '\0' ' ' <"/proc/$main_pid/cmdline" | grep -q 'reopen' || fail "the restart lacks \"reopen\""
+    pass "the first run fetched the lists and restarted ($main_pid)"
+}
+program_runs() { [[ -n "$(our_programs)" ]]; }
+# run_program SECONDS ARGUMENTS...: the program run to its end, which must come with code 0.
+run_program()
+{
+    local seconds=$1 status=0
+    shift
+    timeout "$seconds" "$program" "$@" >>"$work/orvanta.log" 2>&1 || status=$?
+    [[ $status -eq 0 ]] || fail "orvanta $* ended with $status"
 }

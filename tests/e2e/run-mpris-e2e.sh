@@ -1,43 +1,29 @@
 #!/usr/bin/env bash
 # The installed program driven as the desktop's media keys and media panel drive it, over a
-# private session bus:
+# private session bus (dbus-run-session) on a virtual X display with openbox:
 #
 #   tests/e2e/run-mpris-e2e.sh BUILD_DIR SOURCE_DIR
 #
-# 1. The build installed into a scratch prefix; the list server with the demo lists and the test
-#    pattern channel (the colour bars channel is left out: asking for it is what counts).
-# 2. Under xvfb-run with openbox and dbus-run-session: the first run restarts the program, which
-#    then owns org.mpris.MediaPlayer2.orvanta and names itself and its desktop entry.
-# 3. Next plays the tree's first station, Next again the test pattern: the server is asked for
-#    both, PlaybackStatus becomes "Playing", Metadata holds the caption, path and address.
-# 4. Pause stops (a live station has no pause), PlayPause plays and stops, Play and Stop.
-# 5. Previous plays the station before it again.
-# 6. Setting Volume moves the slider's level and stores it as the slider does; a level above the
-#    top is the top. The changes were announced with PropertiesChanged.
-# 7. Raise brings the minimised window back; the Close button ends the program and its name.
-# 8. The installed desktop entry, launched as a menu launches it (gio launch), starts it again.
+# The restarted program owns org.mpris.MediaPlayer2.orvanta; Next, Previous, Play, Pause,
+# PlayPause and Stop play and stop the tree's stations (the list server's log and the status and
+# metadata tell), Volume moves and stores the slider's level, changes are announced, Raise
+# brings back the minimised window, and the installed desktop entry starts the program again.
 set -euo pipefail
 
 if [[ $# -ne 2 ]]; then
     echo "usage: $0 BUILD_DIR SOURCE_DIR" >&2
     exit 2
 fi
-for tool in xvfb-run dbus-run-session gdbus gio openbox xdotool xprop ffmpeg import; do
-    command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
-done
-# The checks run on a display and a session bus of their own.
-if [[ -z "${ORVANTA_E2E_DISPLAY:-}" ]]; then
-    export ORVANTA_E2E_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" "$@"
-fi
-if [[ -z "${ORVANTA_E2E_BUS:-}" ]]; then
-    export ORVANTA_E2E_BUS=1
-    exec dbus-run-session -- "$0" "$@"
-fi
 build=$(realpath "$1")
 root=$(realpath "$2")
 # shellcheck source=e2e-lib.sh
 source "$root/tests/e2e/e2e-lib.sh"
+e2e_need xvfb-run dbus-run-session gdbus gio openbox xdotool xprop ffmpeg import
+e2e_on_display "$@"
+if [[ -z "${ORVANTA_E2E_BUS:-}" ]]; then
+    export ORVANTA_E2E_BUS=1
+    exec dbus-run-session -- "$0" "$@"
+fi
 
 e2e_begin mpris
 e2e_home
@@ -46,11 +32,7 @@ e2e_installed_list_server
 e2e_channel pattern "testsrc2=size=640x360:rate=25" 30
 pass "list server at $url"
 
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-helper_pids+=($!)
-wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-    fail "openbox did not start"
-e2e_on_failure() { import -window root "$work/failure.png" 2>/dev/null || true; }
+e2e_openbox
 
 # --- Helpers for the bus -------------------------------------------------------------------------
 service=org.mpris.MediaPlayer2.orvanta
@@ -70,9 +52,8 @@ name_owned()
     [[ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
         --method org.freedesktop.DBus.NameHasOwner "$service")" == "(true,)" ]]
 }
-at_least() { [[ "$(requests "$2")" -ge "$1" ]]; }
 
-# --- 2. First run, the name on the bus -----------------------------------------------------------
+# --- First run, the name on the bus -----------------------------------------------------------
 gdbus monitor --session --dest "$service" >"$work/monitor.log" 2>&1 &
 helper_pids+=($!)
 e2e_first_run
@@ -84,7 +65,7 @@ wait_for 30 name_owned || fail "the program does not own $service"
 status_is Stopped || fail "a fresh start is $(property org.mpris.MediaPlayer2.Player PlaybackStatus)"
 pass "the program owns $service as ORVANTA (orvanta.desktop), stopped"
 
-# --- 3. Next, Next ---------------------------------------------------------------------------------
+# --- Next, Next ---------------------------------------------------------------------------------
 wait_for 30 grep -q 'GET /icons/' "$work/server.log" || fail "the tree did not load"
 player Next >/dev/null
 wait_for 20 at_least 1 channels/bars/index.m3u8 || fail "Next did not play the first station"
@@ -101,7 +82,7 @@ meta=$(metadata)
     fail "the test pattern's metadata: $meta"
 pass "Next and Next play the first two stations; the second is Playing with its caption and path"
 
-# --- 4. Pause, PlayPause, Play, Stop --------------------------------------------------------------
+# --- Pause, PlayPause, Play, Stop --------------------------------------------------------------
 player Pause >/dev/null
 wait_for 10 status_is Stopped || fail "Pause did not stop"
 pattern_before=$(requests channels/pattern/index.m3u8)
@@ -117,13 +98,13 @@ player Stop >/dev/null
 wait_for 10 status_is Stopped || fail "Stop did not stop"
 pass "Pause stops, PlayPause plays and stops, Play plays, Stop stops"
 
-# --- 5. Previous -----------------------------------------------------------------------------------
+# --- Previous -----------------------------------------------------------------------------------
 player Previous >/dev/null
 wait_for 20 at_least 2 channels/bars/index.m3u8 || fail "Previous did not play the first station"
 [[ "$(metadata)" == *"'xesam:title': <'Colour Bars'>"* ]] || fail "Previous: metadata $(metadata)"
 pass "Previous plays the station before"
 
-# --- 6. Volume -----------------------------------------------------------------------------------
+# --- Volume -----------------------------------------------------------------------------------
 stored_volume() { sed -n 's/^Volume=//p' "$XDG_CONFIG_HOME/ORVANTA/settings.ini"; }
 # The slider's track has a place every 4 levels: 0.3 lands on the nearest one, which is what the
 # property reads and the store holds.
@@ -142,9 +123,7 @@ grep -q "PropertiesChanged ('org.mpris.MediaPlayer2.Player', {.*'Volume': <1.0>"
     "$work/monitor.log" || fail "no PropertiesChanged for the volume"
 pass "Volume sets and stores the slider's level ($level for 0.3, the top for 1.7); changes are announced"
 
-# --- 7. Raise, close -----------------------------------------------------------------------------
-window_id() { xdotool search --onlyvisible --name '^ORVANTA - 1\.18$' | head -n 1; }
-window_shown() { [[ -n "$(window_id)" ]]; }
+# --- Raise, close -----------------------------------------------------------------------------
 wait_for 30 window_shown || fail "no main window on the display"
 id=$(window_id)
 xdotool windowminimize --sync "$id"
@@ -157,23 +136,18 @@ sleep 1
 import -window root "$work/raised.png"
 pass "Raise brings the minimised window back as the active window"
 
-eval "$(xdotool getwindowgeometry --shell "$id")"
-xdotool mousemove --sync $((X + 984)) $((Y + 16)) click 1
-gone() { [[ -z "$(our_programs)" ]]; }
-wait_for 20 gone || fail "the Close button did not end the program"
+find_window
+close_window
 name_owned && fail "$service is still owned after the program ended"
 pass "the Close button ends the program and frees its name"
 
-# --- 8. Started from the desktop entry, as the application menu starts it -----------------------
+# --- Started from the desktop entry, as the application menu starts it -----------------------
 PATH="$prefix/bin:$PATH" gio launch "$prefix/share/applications/orvanta.desktop" \
     >>"$work/orvanta.log" 2>&1 || fail "gio launch refused the desktop entry"
 wait_for 60 name_owned || fail "the desktop entry did not start the program"
-wait_for 30 window_shown || fail "the program started from its desktop entry shows no window"
-id=$(window_id)
-xdotool windowactivate --sync "$id"
-eval "$(xdotool getwindowgeometry --shell "$id")"
-xdotool mousemove --sync $((X + 984)) $((Y + 16)) click 1
-wait_for 20 gone || fail "the Close button did not end the program started from the menu"
+find_window
+xdotool windowactivate --sync "$(window_id)"
+close_window
 pass "the desktop entry starts the program"
 
 failed=0

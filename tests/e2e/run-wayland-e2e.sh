@@ -1,19 +1,13 @@
 #!/usr/bin/env bash
-# The installed program under a Wayland compositor, with no X server at all:
+# The installed program under headless weston on Wayland, with no X server at all:
 #
 #   tests/e2e/run-wayland-e2e.sh BUILD_DIR SOURCE_DIR
 #
-# 1. The build installed into a scratch prefix (no "Install Path" recorded); the list server
-#    with the demo lists and the test pattern channel.
-# 2. Weston on its headless back end (OpenGL on the software renderer), QT_QPA_PLATFORM=wayland.
-# 3. First run: the installed program finds its tree, fetches the lists and restarts itself.
-# 4. The restarted program's window appears: a toplevel surface titled "ORVANTA - 1.18" with the
-#    application id "orvanta" and the geometry 1010 x 640 (from the client's Wayland protocol
-#    log).
-# 5. The ORVANTA_AUTOPLAY hook plays the test pattern: the player fetches its segments from the
-#    server and draws frames into the window (screenshots of the compositor's output differ).
-# 6. The program is ended as a logout ends it (SIGTERM): a headless compositor takes no pointer
-#    from outside, so the window's own controls are driven by the X11 tests.
+# The first run finds the installed tree and restarts; the window is a toplevel titled
+# "ORVANTA - 1.18" with the application id "orvanta" at 1010 x 640 (from the client's protocol
+# log); the ORVANTA_AUTOPLAY hook plays the test pattern, whose frames change the compositor's
+# screenshots; SIGTERM ends it as a logout does (a headless compositor takes no outside pointer,
+# so the window's controls are the X11 tests').
 set -euo pipefail
 
 if [[ $# -ne 2 ]]; then
@@ -22,11 +16,9 @@ if [[ $# -ne 2 ]]; then
 fi
 build=$(realpath "$1")
 root=$(realpath "$2")
-for tool in weston weston-screenshooter ffmpeg compare; do
-    command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
-done
 # shellcheck source=e2e-lib.sh
 source "$root/tests/e2e/e2e-lib.sh"
+e2e_need weston weston-screenshooter ffmpeg compare
 
 e2e_begin wayland
 e2e_home
@@ -36,7 +28,7 @@ e2e_installed_list_server
 e2e_channel pattern "testsrc2=size=640x360:rate=25" 30
 pass "list server at $url"
 
-# --- 2. The compositor ---------------------------------------------------------------------------
+# --- The compositor ---------------------------------------------------------------------------
 export WAYLAND_DISPLAY=orvanta-e2e
 weston --backend=headless-backend.so --use-gl --width=1280 --height=800 --debug \
     --socket="$WAYLAND_DISPLAY" --idle-time=0 >"$work/weston.log" 2>&1 &
@@ -48,13 +40,13 @@ pass "weston runs headless on $WAYLAND_DISPLAY"
 shot() { (cd "$work" && weston-screenshooter >/dev/null 2>&1) && mv "$(ls -t "$work"/wayland-screenshot-*.png | head -n 1)" "$work/$1.png"; }
 e2e_on_failure() { shot failure || true; }
 
-# --- 3. First run ----------------------------------------------------------------------------------
+# --- First run ----------------------------------------------------------------------------------
 # The restarted program's Wayland protocol log tells what the compositor was asked and answered.
 export WAYLAND_DEBUG=client ORVANTA_AUTOPLAY=2
 e2e_first_run
 unset WAYLAND_DEBUG
 
-# --- 4. The window -------------------------------------------------------------------------------
+# --- The window -------------------------------------------------------------------------------
 titled() { grep -q 'xdg_toplevel@[0-9]*\.set_title("ORVANTA - 1\.18")' "$work/orvanta.log"; }
 wait_for 60 titled || fail "no toplevel window titled \"ORVANTA - 1.18\""
 grep -q 'xdg_toplevel@[0-9]*\.set_app_id("orvanta")' "$work/orvanta.log" ||
@@ -63,7 +55,7 @@ sized() { grep -q 'xdg_surface@[0-9]*\.set_window_geometry(0, 0, 1010, 640)' "$w
 wait_for 30 sized || fail "the window is not 1010 x 640"
 pass "the window appears at 1010 x 640 with the application id orvanta"
 
-# --- 5. A demo channel plays ----------------------------------------------------------------------
+# --- A demo channel plays ----------------------------------------------------------------------
 wait_for 60 grep -q 'Autoplay: .*channels/pattern/index.m3u8' "$work/orvanta.log" ||
     fail "the autoplay hook did not start the test pattern"
 wait_for 60 grep -q 'GET /channels/pattern/seg001' "$work/server.log" ||
@@ -78,9 +70,8 @@ changed=${changed%.*}
 [[ "$changed" -gt 2000 ]] || fail "the picture does not move ($changed pixels changed)"
 pass "the test pattern plays ($changed pixels changed between two screenshots)"
 
-# --- 6. End --------------------------------------------------------------------------------------
+# --- End --------------------------------------------------------------------------------------
 kill -TERM "$main_pid"
-gone() { [[ -z "$(our_programs)" ]]; }
 wait_for 20 gone || fail "the program did not end"
 pass "the program ended"
 

@@ -1,17 +1,10 @@
 #!/usr/bin/env bash
-# Makes the Debian package of a build folder with cpack and checks it without installing it:
+# Makes the Debian package of a build folder with cpack and checks it without installing it: its
+# control fields, the dependencies dpkg-shlibdeps found (and apt-get's simulated install), its
+# files, icons and desktop entry, stripped programs, and that the unpacked program, with no
+# install path recorded, finds the tree beside itself and copies the first lists.
 #
 #   tests/package/check-package.sh BUILD_DIR
-#
-# - the package's name, version, architecture and section;
-# - its dependencies: those dpkg-shlibdeps found for the libraries the programs link (Qt with its
-#   web engine and its helper process, D-Bus, libmpv, libcurl), and apt-get's simulated install;
-# - its files: the programs in /usr/bin, the skin, the search picture and the first lists in
-#   /usr/share/orvanta/res, the desktop entry and the icon in every size;
-# - the desktop entry passes desktop-file-validate, names the program, the icon, "Internet TV"
-#   and the categories, and offers no install or uninstall action;
-# - the programs are stripped, and the unpacked program, started on the offscreen platform with
-#   no install path recorded, finds the tree beside itself and copies the first lists.
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -19,23 +12,10 @@ if [[ $# -ne 1 ]]; then
     exit 2
 fi
 build=$(realpath "$1")
-for tool in cpack dpkg-deb dpkg-shlibdeps apt-get desktop-file-validate file; do
-    command -v "$tool" >/dev/null || { echo "package: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-package.XXXXXX")
-failed=1
-cleanup()
-{
-    if [[ $failed -eq 0 && -z "${ORVANTA_E2E_KEEP:-}" ]]; then
-        rm -rf "$work"
-    else
-        echo "package: scratch folder kept: $work"
-    fi
-}
-trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
+# shellcheck source=../e2e/e2e-lib.sh
+source "$(dirname "$(realpath "$0")")/../e2e/e2e-lib.sh"
+e2e_need cpack dpkg-deb dpkg-shlibdeps apt-get desktop-file-validate file
+e2e_begin package
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack failed"; }
@@ -79,10 +59,10 @@ for size in 16 22 24 32 48 64 128 256; do
         fail "the ${size}px icon is: $(file -b "$icon" 2>&1)"
 done
 grep -q ' root/root ' "$work/contents" || fail "the files are not owned by root"
-for program in orvanta orvanta-lists orvanta-listserver; do
-    [[ "$(file -b "$work/root/usr/bin/$program")" == *", stripped"* ]] ||
-        fail "/usr/bin/$program is not stripped"
-    [[ -x "$work/root/usr/bin/$program" ]] || fail "/usr/bin/$program is not executable"
+for name in orvanta orvanta-lists orvanta-listserver; do
+    [[ "$(file -b "$work/root/usr/bin/$name")" == *", stripped"* ]] ||
+        fail "/usr/bin/$name is not stripped"
+    [[ -x "$work/root/usr/bin/$name" ]] || fail "/usr/bin/$name is not executable"
 done
 pass "$(wc -l <"$work/contents") entries: programs, tree, first lists, desktop entry, icons"
 
@@ -103,14 +83,11 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # the first lists.
 "$work/root/usr/bin/orvanta" >"$work/orvanta.log" 2>&1 &
 program_pid=$!
-for _ in $(seq 150); do
-    [[ -f "$XDG_DATA_HOME/ORVANTA/res/DemoChannels.txt" ]] && break
-    sleep 0.2
-done
+wait_for 30 test -f "$XDG_DATA_HOME/ORVANTA/res/DemoChannels.txt" || true
 kill "$program_pid" 2>/dev/null || true
 wait "$program_pid" 2>/dev/null || true
 grep -q "No install path recorded; using $work/root/usr/share/orvanta$" "$work/orvanta.log" ||
-    { tail -n 20 "$work/orvanta.log" >&2; fail "the unpacked program did not find its tree"; }
+    fail "the unpacked program did not find its tree"
 [[ -f "$XDG_DATA_HOME/ORVANTA/res/DemoChannels.txt" ]] ||
     fail "the first run did not copy the first lists"
 pass "the unpacked program finds /usr/share/orvanta beside itself and copies the first lists"

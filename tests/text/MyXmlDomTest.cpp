@@ -1,5 +1,3 @@
-// The fuzzer feeds the reader random text; these cases pin what the accepted subset means.
-
 #include "text/MyXmlDom.h"
 #include "config/FileHandler.h"
 
@@ -9,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -74,21 +73,20 @@ TEST(MyXmlDomTest, NamesAreTheWholeTagAndMatchIgnoringCase)
 
 TEST(MyXmlDomTest, TextValueRules)
 {
+    // Leading white space is skipped; the last run of text counts; white space alone between
+    // elements is no text; text before the root is its value until replaced; nothing after the
+    // root is looked at.
     CMyXmlDom dom;
-    ASSERT_TRUE(Load(dom, "<A>\n\t one two\n</A>"));
-    EXPECT_EQ(Text(dom.GetRoot()->GetValue()), "one two\n"); // leading white space skipped
-    // The last run of text counts; text between child elements replaces earlier text.
-    ASSERT_TRUE(Load(dom, "<A>x<B>y</B>z</A>"));
-    EXPECT_EQ(Text(dom.GetRoot()->GetValue()), "z");
-    // White space alone between elements is no text: an indented container has no value.
-    ASSERT_TRUE(Load(dom, "<A>\r\n  <B>y</B>\r\n  <C/>\r\n</A>"));
-    EXPECT_TRUE(dom.GetRoot()->GetValue().IsEmpty());
-    // Text before the root becomes its value until replaced.
-    ASSERT_TRUE(Load(dom, "  preamble <A><B>y</B></A>"));
-    EXPECT_EQ(Text(dom.GetRoot()->GetValue()), "preamble ");
-    // Nothing after the root is looked at.
-    ASSERT_TRUE(Load(dom, "<A>x</A><A>second</A></B><C>trailing text with no end <"));
-    EXPECT_EQ(Text(dom.GetRoot()->GetValue()), "x");
+    for (const auto& [pszText, pszValue] :
+         {std::pair{"<A>\n\t one two\n</A>", "one two\n"},
+          {"<A>x<B>y</B>z</A>", "z"},
+          {"<A>\r\n  <B>y</B>\r\n  <C/>\r\n</A>", ""},
+          {"  preamble <A><B>y</B></A>", "preamble "},
+          {"<A>x</A><A>second</A></B><C>trailing text with no end <", "x"}})
+    {
+        ASSERT_TRUE(Load(dom, pszText)) << pszText;
+        EXPECT_EQ(Text(dom.GetRoot()->GetValue()), pszValue) << pszText;
+    }
     EXPECT_EQ(dom.GetRoot()->GetChildCount(), 0);
     // Entities are decoded in values, not in names; decoded markup stays text.
     ASSERT_TRUE(Load(dom, "<A><E>&lt;B&gt;&amp;&#65;</E><N&amp;M>v</N&amp;M></A>"));
