@@ -46,6 +46,7 @@ TEST_F(FileHandlerTest, FileExistsAndCreateFolderPathAroundLinks)
     EXPECT_TRUE(m_handler.CreateFolderPath(MyPath("a/b/c/")));
     EXPECT_TRUE(fs::is_directory(Path("a/b/c")));
     EXPECT_TRUE(m_handler.CreateFolderPath(MyPath("a/b/")));
+    EXPECT_TRUE(m_handler.CreateFolderPath("/"));
     // The folder asked for must not be a link, though links further up are used.
     fs::create_directory_symlink(Path("a"), Path("link"));
     EXPECT_FALSE(m_handler.CreateFolderPath(MyPath("link/")));

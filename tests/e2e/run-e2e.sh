@@ -55,7 +55,7 @@ xmodmap -e "keycode ${spare_keys[0]} = Cyrillic_te Cyrillic_TE" \
 # (29 x 30) and its station button from y = 600 (29 x 34); the controls from x = 177 at y = 575,
 # 63 high: Stop 55, Play 52, Previous 52, Next 52, Full screen 55, volume 19, Mute 32.
 preset_x() { echo $((15 + 32 * $1 + 14)); }
-STOP_X=204 PLAY_X=258 NEXT_X=362 SLIDER_X=452 MUTE_X=478 CONTROLS_Y=606
+STOP_X=204 PLAY_X=258 NEXT_X=362 SLIDER_X=452 CONTROLS_Y=606
 shot() { import -window root "$work/$1.png"; }
 # The player area of the window; two shots of it a second apart differ while a picture moves.
 player_changes()
@@ -252,12 +252,6 @@ wait_for 20 grep -q 'GET /channels/fractal/seg0' "$work/server.log" ||
     fail "Next and Play did not start the next channel"
 pass "Next and Play start the next channel"
 
-click $MUTE_X $CONTROLS_Y
-[[ "$(setting '' Mute)" == TRUE ]] || fail "Mute stored \"$(setting '' Mute)\""
-click $MUTE_X $CONTROLS_Y
-[[ "$(setting '' Mute)" == FALSE ]] || fail "the second Mute stored \"$(setting '' Mute)\""
-pass "Mute twice stores TRUE, then FALSE"
-
 # The slider's track runs from y = 21 (level 100) to 46 (level 0) below its top; the thumb's
 # bottom edge follows the pointer 5 pixels below it.
 release_y=30
@@ -282,10 +276,6 @@ answer_box "The Station Was Pre-Set Successfully" preset-done
 [[ "$(setting '\Stations\2' Name)" == "Demo Channels/Generative/Mandelbrot" ]] ||
     fail "preset 2 holds the name \"$(setting '\Stations\2' Name)\""
 pass "preset 2 holds the selected station"
-
-click "$(preset_x 4)" 617
-answer_box "This Button Is Not Pre-Set Yet. | Select A Station From The List | And Then Click The Upper Button." preset-empty
-pass "an empty preset says how to pre-set it"
 
 # The tree search ignores case and selects the station; Play asks the server for it (this test
 # generates no such channel, so the request is what counts).
