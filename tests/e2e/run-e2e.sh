@@ -310,6 +310,10 @@ if full_run; then
         fail "the restarted window did not fetch its banner"
     fractal_before=$(requests channels/fractal/index.m3u8)
     shot restarted
+    # Nothing of the player shows while the start page covers the view: its video window once
+    # stood black over the caption's search box at every such start.
+    [[ "$(convert "$work/restarted.png" -format "%[pixel:p{$((wx + 65)),$((wy + 15))}]" info:)" == \
+        "srgb(255,255,255)" ]] || fail "the search box is covered after the restart"
     click "$(preset_x 2)" 617
     banner_loads=$((banner_loads + 1))
     wait_for 20 at_least $((fractal_before + 1)) channels/fractal/index.m3u8 ||
