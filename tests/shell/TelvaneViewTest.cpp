@@ -230,18 +230,18 @@ TEST_F(TelvaneViewTest, PlaysAStationOnceUntilItEndsOrStopsAndShowsItsState)
 }
 
 // A playlist imported and published with the list tool plays with the agent its server
-// requires; the next station, which names none, does not inherit it.
+// requires; the next station, which names none, does not inherit it. The playlist has no header,
+// so its first entry is read only when the byte-order mark is skipped.
 TEST_F(TelvaneViewTest, AnImportedStationPlaysWithTheAgentItsServerRequires)
 {
     ASSERT_TRUE(s_strClipError.empty()) << s_strClipError;
     const std::string strAgent = "ListAgent/1.0 (round trip; \"quoted\", comma)";
     m_pServer->RequireAgent("clip.ts", strAgent);
-    Write("channels.m3u",
-          "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1 group-title=\"Local\",Local Channel\r\n"
-          "#EXTVLCOPT:http-user-agent=" +
-              strAgent + "\r\n#EXTVLCOPT:http-referrer=http://portal.example/\r\n" + ClipUrl() +
-              "\r\n#EXTINF:-1 group-title=\"Local\",Without Agent\r\n" + ClipUrl() +
-              "?plain=1\r\n");
+    Write("channels.m3u", "\xEF\xBB\xBF#EXTINF:-1 group-title=\"Local\",Local Channel\r\n"
+                          "#EXTVLCOPT:http-user-agent=" +
+                              strAgent + "\r\n#EXTVLCOPT:http-referrer=http://portal.example/\r\n" +
+                              ClipUrl() + "\r\n#EXTINF:-1 group-title=\"Local\",Without Agent\r\n" +
+                              ClipUrl() + "?plain=1\r\n");
     const QString src = QString::fromStdString(Path("src/"));
     QDir().mkpath(src);
     for (const char* pszList : {"ServerSettings.txt", "SearchSettings.txt"})
