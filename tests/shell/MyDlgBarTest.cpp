@@ -8,6 +8,7 @@
 #include "platform/MessageVocabulary.h"
 #include "skin/MenuXP.h"
 #include "skin/WidgetTestSupport.h"
+#include "window/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -27,25 +28,6 @@ namespace
 
 // Messages to the frame: code and text.
 using Sent = std::vector<std::pair<uintptr_t, std::string>>;
-
-// Stands in for the main frame: records every message from the bar with the text it carries.
-class CFrameStandIn : public QWidget
-{
-public:
-    Sent m_messages;
-
-protected:
-    bool event(QEvent* pEvent) override
-    {
-        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != MessageFromDlg())
-            return QWidget::event(pEvent);
-        const std::unique_ptr<CMyString> pText = pMessage->TakePayload<CMyString>();
-        m_messages.emplace_back(pMessage->GetWParam(),
-                                pText && !pText->IsEmpty() ? pText->GetBuffer() : "");
-        return true;
-    }
-};
 
 class MyDlgBarTest : public ScratchHome
 {
