@@ -1,6 +1,5 @@
-// The search bar on the offscreen platform: the address test, the requests it builds, the engine
-// menu driven with real clicks, the click guard, the notices and their blinking, the caption's
-// messages, dragging, and the silent update check against a list server on 127.0.0.1.
+// The search bar on the offscreen platform, in a stand-in frame, driven with real clicks; its
+// silent update check asks a list server on 127.0.0.1.
 #include "shell/MyDlgBar.h"
 #include "ListServer.h"
 #include "TestSupport.h"
@@ -9,6 +8,7 @@
 #include "platform/MessageVocabulary.h"
 #include "skin/MenuXP.h"
 #include "skin/WidgetTestSupport.h"
+#include "window/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -28,26 +28,6 @@ namespace
 
 // Messages to the frame: code and text.
 using Sent = std::vector<std::pair<uintptr_t, std::string>>;
-
-// Stands in for the main frame: records every MESSAGE_FROM_DLG, taking the text it carries as
-// the frame does.
-class CFrameStandIn : public QWidget
-{
-public:
-    Sent m_messages;
-
-protected:
-    bool event(QEvent* pEvent) override
-    {
-        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr || pMessage->GetMessage() != MessageFromDlg())
-            return QWidget::event(pEvent);
-        const std::unique_ptr<CMyString> pText = pMessage->TakePayload<CMyString>();
-        m_messages.emplace_back(pMessage->GetWParam(),
-                                pText && !pText->IsEmpty() ? pText->GetBuffer() : "");
-        return true;
-    }
-};
 
 class MyDlgBarTest : public ScratchHome
 {
@@ -71,7 +51,6 @@ protected:
         m_pBar.reset();
         ScratchHome::TearDown();
     }
-    // The bar created in a shown stand-in frame, as the frame creates it.
     CMyDlgBar& MakeBar()
     {
         m_frame.resize(1010, 640);
@@ -81,13 +60,13 @@ protected:
         m_frame.show();
         return *m_pBar;
     }
-    Sent Messages() // those since the last call
+    Sent Messages() // since the last call
     {
         QCoreApplication::processEvents();
         return std::exchange(m_frame.m_messages, {});
     }
-    // Presses the Search button's arrow and clicks the command in the menu (none: closes it);
-    // answers the menu's default item and keeps its number of items.
+    // Clicks the Search button's arrow, then the command in the menu (none: closes it); answers
+    // the menu's default item.
     uint32_t ChooseEngine(uint32_t uCommand)
     {
         uint32_t uDefault = 0;
@@ -113,6 +92,19 @@ protected:
         QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(button.width() - 5, 5));
         return uDefault;
     }
+    // A list server whose update list offers the given text; the bar's check finds it.
+    std::unique_ptr<CListServer> ServeUpdates(const std::string& strUpdates)
+    {
+        auto pServer = std::make_unique<CListServer>(
+            std::initializer_list<std::pair<const std::string, std::string>>{
+                {"UpdateSettings.txt", "<U>" + strUpdates +
+                                           "<EXE_UPDATE><VERSION>1.19</VERSION><NAME>"
+                                           "http://new.example/orvanta</NAME></EXE_UPDATE></U>"}});
+        Write("data/ORVANTA/res/ServerSettings.txt",
+              CFileHandler::Scramble("<L><URL>" + pServer->Url() + "</URL></L>"));
+        Settings().SetProgramVersion("1.18");
+        return pServer;
+    }
 
     CFrameStandIn m_frame;
     std::unique_ptr<CMyDlgBar> m_pBar;
@@ -135,11 +127,11 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     ASSERT_EQ(bar.GetEngines().GetCount(), 3);
     EXPECT_EQ(bar.GetSelectedEngine(), 100);
 
-    // The built-in engine searches the tree for anything, addresses included; not for nothing.
+    // The built-in engine searches the tree for anything but nothing.
     bar.GetEditBox().setText("http://example.com");
     QTest::keyClick(&bar.GetEditBox(), Qt::Key_Return);
     EXPECT_EQ(Messages(), (Sent{{CODE_SEARCH_TREE, "http://example.com"}}));
-    // Enter on a focused button does nothing: only the edit box searches with Enter.
+    // Only the edit box searches with Enter: a focused button used to search too.
     bar.GetSearchButton().setFocus();
     QTest::keyClick(&bar.GetSearchButton(), Qt::Key_Return);
     QTest::keyClick(&bar.GetSearchButton(), Qt::Key_Enter);
@@ -155,7 +147,6 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
         {"www.example.com", "www.example.com"},
         {"example.com", "https://find.example/?q=example%2Ecom"},
         {"https://secure.example", "https://find.example/?q=https%3A%2F%2Fsecure%2Eexample"},
-        {"http://a b", "https://find.example/?q=http%3A%2F%2Fa+b"},
         {"", "https://find.example/"}};
     for (const auto& [pszText, pszRequest] : cases)
     {
@@ -192,7 +183,7 @@ TEST_F(MyDlgBarTest, EngineMenuChoosesWithoutSearchingAndGuardsTheNextClick)
     CMyOwnButton& search = bar.GetSearchButton();
     const int nSearchLeft = search.x();
 
-    // An empty edit box: choosing an engine only changes the button, fitted to its caption.
+    // With an empty box, choosing only changes the button, fitted to its caption.
     EXPECT_EQ(ChooseEngine(3), 100u);
     EXPECT_EQ(bar.GetSelectedEngine(), 2);
     EXPECT_EQ(search.text(), "A Much Longer Engine Caption");
@@ -238,13 +229,13 @@ TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
     const QRect title = bar.GetTitleControl().geometry();
     EXPECT_EQ(title.left(), version.right() + 1 + 10);
     EXPECT_EQ(title.right() + 1, bar.GetMinimizeButton().x() - 10);
-    // The window's resizing places them by the same rule.
+    // A resize places them by the same rule (it used to put them 4 apart).
     bar.resize(bar.width() - 100, bar.height());
     QCoreApplication::processEvents();
     EXPECT_EQ(bar.GetListsNotice().geometry(), lists);
     EXPECT_EQ(bar.GetVersionNotice().geometry(), version);
 
-    // Inverted face (bottom colour on top) while blinking starts; normal face afterwards.
+    // Inverted face (bottom colour on top) while blinking; the normal face after the 20 ticks.
     const CButtonColorSet& colors = GetSkinInfo()->m_ToolbarButtons;
     auto topColour = [&bar] { return PixelAt(Snapshot(bar.GetListsNotice()), 5, 2); };
     EXPECT_TRUE(IsNear(topColour(), SkinColor(colors.m_clrNormalBottom), 20));
@@ -257,13 +248,12 @@ TEST_F(MyDlgBarTest, NoticesStandRightOfSearchBlinkTwentyTimesAndStay)
             return !bar.IsBlinking();
         },
         15));
-    EXPECT_EQ(uHighest, 19u); // the twentieth tick ends the blinking
+    EXPECT_EQ(uHighest, 19u);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(19 * 300));
     EXPECT_TRUE(bar.GetListsNotice().isVisible());
     EXPECT_TRUE(IsNear(topColour(), SkinColor(colors.m_clrNormalTop), 20));
 
-    // The version notice has its address opened by the frame; the lists notice opens the update
-    // dialog through the frame's opener.
+    // The frame opens the version notice's address; the lists notice, the update dialog.
     QTest::mouseClick(&bar.GetVersionNotice(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(Messages(), (Sent{{CODE_OPEN_ADDRESS, "http://new.example/orvanta"}}));
     QWidget* pOpenedFor = nullptr;
@@ -282,8 +272,7 @@ TEST_F(MyDlgBarTest, CaptionPostsToTheFrameAndDraggingMovesIt)
     EXPECT_EQ(Messages(),
               (Sent{{ID_CLOSE, ""}, {ID_MINIMIZE, ""}, {ID_MAXIMIZE, ""}, {ID_MAXIMIZE, ""}}));
 
-    // The window follows the pointer by each move's offset, only while the button is down; a
-    // caption button starts no drag.
+    // The window follows the pointer while the button is down; a caption button drags nothing.
     m_frame.move(100, 100);
     const QPoint moved = m_frame.pos() + QPoint(30, 20);
     auto send = [](QWidget* pWidget, QEvent::Type type, QPoint pt, Qt::MouseButtons buttons)
@@ -307,20 +296,12 @@ TEST_F(MyDlgBarTest, CaptionPostsToTheFrameAndDraggingMovesIt)
 
 TEST_F(MyDlgBarTest, SilentCheckShowsNoticesWithoutBlockingTheWindow)
 {
-    CListServer server({{"UpdateSettings.txt",
-                         "<U><SEARCH_SETTINGS><VERSION>9.0</VERSION><NAME>SearchSettings.txt</NAME>"
-                         "</SEARCH_SETTINGS><EXE_UPDATE><VERSION>1.19</VERSION>"
-                         "<NAME>http://new.example/orvanta</NAME></EXE_UPDATE></U>"}});
-    Write("data/ORVANTA/res/ServerSettings.txt",
-          CFileHandler::Scramble("<L><URL>" + server.Url() + "</URL></L>"));
-    Settings().SetProgramVersion("1.18");
-
+    const auto pServer = ServeUpdates("<SEARCH_SETTINGS><VERSION>9.0</VERSION><NAME>"
+                                      "SearchSettings.txt</NAME></SEARCH_SETTINGS>");
     const auto start = std::chrono::steady_clock::now();
     CMyDlgBar& bar = MakeBar();
     EXPECT_TRUE(bar.IsStartCheckScheduled());
     EXPECT_EQ(bar.GetNotices(), 0u);
-
-    // The window keeps handling events while the check runs.
     int nTicks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&nTicks] { ++nTicks; });
@@ -331,22 +312,17 @@ TEST_F(MyDlgBarTest, SilentCheckShowsNoticesWithoutBlockingTheWindow)
     EXPECT_EQ(bar.GetNotices(), 3u);
     EXPECT_STREQ(bar.GetNewVersionUrl().GetBuffer(), "http://new.example/orvanta");
     EXPECT_TRUE(bar.GetVersionNotice().isVisible());
-    EXPECT_EQ(server.Requests().at("UpdateSettings.txt"), 1);
+    EXPECT_EQ(pServer->Requests().at("UpdateSettings.txt"), 1);
 }
 
+// The check's answer is queued while the window handles no events, and the bar goes first: the
+// answer finds it gone (the sanitizer build reports a use of the destroyed bar).
 TEST_F(MyDlgBarTest, BarClosedBeforeTheCheckAnswersReceivesNothing)
 {
-    CListServer server({{"UpdateSettings.txt",
-                         "<U><EXE_UPDATE><VERSION>1.19</VERSION><NAME>http://new.example/orvanta"
-                         "</NAME></EXE_UPDATE></U>"}});
-    Write("data/ORVANTA/res/ServerSettings.txt",
-          CFileHandler::Scramble("<L><URL>" + server.Url() + "</URL></L>"));
-    Settings().SetProgramVersion("1.18");
+    const auto pServer = ServeUpdates("");
     MakeBar();
     ASSERT_TRUE(
-        PumpEventsUntil([&server] { return server.Requests().count("UpdateSettings.txt"); }, 15));
-    // The check's answer is queued while the window handles no events, and the bar goes first:
-    // the answer finds it gone (the sanitizer build reports a use of the destroyed bar).
+        PumpEventsUntil([&] { return pServer->Requests().count("UpdateSettings.txt"); }, 15));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     m_pBar.reset();
     QTest::qWait(200);

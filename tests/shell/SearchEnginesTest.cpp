@@ -5,19 +5,10 @@
 #include "config/Settings.h"
 #include "shell/SearchEngines.h"
 #include "text/MyXmlDom.h"
+#include "text/TextTestSupport.h"
 
 #include <fstream>
 #include <string>
-
-namespace
-{
-
-std::string Text(const CMyString& strText)
-{
-    return strText.IsEmpty() ? std::string() : std::string(strText.GetBuffer());
-}
-
-} // namespace
 
 TEST(SearchEngineQuery, BuildsAddressesFromTemplateTextAndCharacterSet)
 {
@@ -109,38 +100,36 @@ TEST_F(SearchEngineSettingsFile, MissingOrBrokenFileGivesAnEmptyList)
 TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersion)
 {
     const std::string strIconBytes("GIF89a\0\x01", 8);
-    std::string strIconUrl;
-    std::string strMissingUrl;
-    {
-        CListServer server({{"icon.gif", strIconBytes}});
-        strIconUrl = server.Url() + "icon.gif";
-        strMissingUrl = server.Url() + "missing.gif";
-        WriteSettings("<SEARCH><VERSION>7.2</VERSION><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE>"
-                      "<IMAGE_URL>" +
-                      strIconUrl + "</IMAGE_URL></SEARCH_ENGINE><SEARCH_ENGINE><IMAGE_URL>" +
-                      strMissingUrl +
-                      "</IMAGE_URL></SEARCH_ENGINE></LIST_OF_SEARCH_ENGINES></SEARCH>");
-        // Inspecting asks no server, records nothing and keeps the addresses as written.
-        CSearchEngines inspected;
-        ASSERT_TRUE(Load(inspected, EEngineLoad::Inspect));
-        EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
-        EXPECT_TRUE(server.Requests().empty());
-        EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
+    auto pServer = std::make_unique<CListServer>(
+        std::initializer_list<std::pair<const std::string, std::string>>{
+            {"icon.gif", strIconBytes}});
+    const std::string strIconUrl = pServer->Url() + "icon.gif";
+    const std::string strMissingUrl = pServer->Url() + "missing.gif";
+    WriteSettings(
+        "<SEARCH><VERSION>7.2</VERSION><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE><IMAGE_URL>" +
+        strIconUrl + "</IMAGE_URL></SEARCH_ENGINE><SEARCH_ENGINE><IMAGE_URL>" + strMissingUrl +
+        "</IMAGE_URL></SEARCH_ENGINE></LIST_OF_SEARCH_ENGINES></SEARCH>");
+    // Inspecting asks no server, records nothing and keeps the addresses as written.
+    CSearchEngines inspected;
+    ASSERT_TRUE(Load(inspected, EEngineLoad::Inspect));
+    EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
+    EXPECT_TRUE(pServer->Requests().empty());
+    EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
 
-        CSearchEngines engines;
-        ASSERT_TRUE(Load(engines));
-        EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath),
-                  Text(Settings().GetIconFilePath(strIconUrl.c_str())));
-        EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
-        EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "7.2");
-    }
+    CSearchEngines engines;
+    ASSERT_TRUE(Load(engines));
+    EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath),
+              Text(Settings().GetIconFilePath(strIconUrl.c_str())));
+    EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
+    EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "7.2");
+    pServer.reset();
     const CMyString strIcon = Settings().GetIconFilePath(strIconUrl.c_str());
     EXPECT_EQ(Read(strIcon.GetBuffer() + m_strRoot.size()), strIconBytes);
     EXPECT_FALSE(CFileHandler().FileExists(Settings().GetIconFilePath(strMissingUrl.c_str())));
 
     // The server is gone: the next start takes the stored icon without asking.
-    CSearchEngines engines;
-    ASSERT_TRUE(Load(engines));
-    EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath), Text(strIcon));
-    EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
+    CSearchEngines again;
+    ASSERT_TRUE(Load(again));
+    EXPECT_EQ(Text(again.GetEngine(0)->m_strImagePath), Text(strIcon));
+    EXPECT_TRUE(again.GetEngine(1)->m_strImagePath.IsEmpty());
 }

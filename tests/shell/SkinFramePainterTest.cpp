@@ -22,9 +22,8 @@ struct Spot
 class SkinFramePainterTest : public ScratchHome
 {
 protected:
-    // Writes every piece of a plain skin, each in a colour of its own, under the install path's
-    // skin folder: ends and corners 10 to 20 pixels, frame corners 8 by 8. The painter asks for
-    // them as res/skin/..., so they are also found ignoring case.
+    // Every piece of a plain skin in a colour of its own, in a folder whose case differs from
+    // the res/skin/... the painter asks for.
     void WriteSkin(bool bWithRight3 = true)
     {
         const std::tuple<const char*, int, int> pieces[] = {
@@ -70,21 +69,16 @@ TEST_F(SkinFramePainterTest, PlacesTheStripsAndCorners)
 {
     WriteSkin();
     const QImage image = Paint();
-    // Top strip: BarTop covers x 10 to 985 between ends 10 and 14 pixels wide; without a banner
-    // the frame corners stand at the origin. Bottom: both corners start at y 570 (the left one is
-    // 30 high, the right one 20). Control strip from 530 to 570: its ends stretched, the main
-    // colour between them. The band above it, 14 high; its right end is placed by the left end's
-    // width (12). The side borders from below the top strip down to the band, both 20 wide.
-    const Spot spots[] = {
-        {9, 12, "BarLeft"},        {10, 12, "BarTop"},     {985, 29, "BarTop"},
-        {986, 12, "BarRight"},     {0, 0, "FrameTopLeft"}, {4, 4, "FrameTopLeft"},
-        {5, 5, "BarLeft"},         {0, 570, "CornerLeft"}, {999, 570, "CornerRight"},
-        {999, 589, "CornerRight"}, {999, 590, "black"},    {20, 570, "Bottom"},
-        {979, 599, "Bottom"},      {19, 530, "Left3"},     {984, 569, "Right3"},
-        {20, 530, "main"},         {983, 569, "main"},     {0, 516, "MidLeft"},
-        {12, 516, "MidTop"},       {988, 516, "MidRight"}, {994, 516, "black"},
-        {19, 30, "Left2"},         {0, 515, "Left2"},      {980, 30, "Right2"},
-        {999, 515, "Right2"},      {500, 300, "black"}};
+    // Edges of each strip: the top bar's ends, the corners from y 570 (the right one 20 high),
+    // the stretched ends of the control strip (530 to 570), the band above it whose right end is
+    // placed by the left end's width, and the side borders down to the band.
+    const Spot spots[] = {{9, 12, "BarLeft"},     {10, 12, "BarTop"},        {985, 29, "BarTop"},
+                          {986, 12, "BarRight"},  {4, 4, "FrameTopLeft"},    {5, 5, "BarLeft"},
+                          {0, 570, "CornerLeft"}, {999, 589, "CornerRight"}, {999, 590, "black"},
+                          {20, 570, "Bottom"},    {19, 530, "Left3"},        {984, 569, "Right3"},
+                          {20, 530, "main"},      {983, 569, "main"},        {12, 516, "MidTop"},
+                          {988, 516, "MidRight"}, {994, 516, "black"},       {0, 515, "Left2"},
+                          {980, 30, "Right2"},    {500, 300, "black"}};
     ExpectShows(image, spots);
     EXPECT_NE(PixelAt(image, 500, 529), m_colors["Left3"]);
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The installer's words without a window system:
+# The program's words that need no window system, run with no display and no browser:
 #
 #   tests/shell/installer-words.sh PROGRAM LISTSERVER LISTS_TOOL
 #
-# "install" and "uninstall" run with no display at all and no browser to start: each ends with
-# code 0 and prints the address of its page on the first server that answers (a dead server
-# stands ahead of it). A plain start while another process holds the single-instance lock ends
-# with code 0 without a display too: it decides before the window system starts.
+# "install" and "uninstall" end with code 0 and print the address of their page on the first
+# server that answers (a refused one stands ahead of it), or nothing when none answers. A plain
+# start while another process holds the single-instance lock ends quietly with code 0: it decides
+# before the window system starts. "--set-install-path" records a relative folder as absolute and
+# refuses a missing one.
 set -euo pipefail
 program=$(realpath "$1")
 listserver=$(realpath "$2")
@@ -14,11 +15,9 @@ lists_tool=$(realpath "$3")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-words.XXXXXX")
 server_pid=
-holder_pid=
 cleanup()
 {
     [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true
-    [[ -n "$holder_pid" ]] && kill "$holder_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -30,7 +29,7 @@ fail()
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
 export XDG_RUNTIME_DIR="$work/runtime" no_proxy='*' NO_PROXY='*'
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/ORVANTA/res" "$work/site" "$work/bin"
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/ORVANTA/res" "$work/site" "$work/bin" "$work/install"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 # No browser anywhere: the program's PATH holds only a desktop query that names none.
@@ -46,30 +45,40 @@ done
 port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)\/.*/\1/p' "$work/server.out")
 [[ -n "$port" ]] || fail "the list server did not start"
 touch "$work/site/InstallPageOrvanta.htm" "$work/site/UninstallPageOrvanta.htm"
-# A refused port ahead of the live server.
-printf '<SERVERS><URL>http://127.0.0.1:1/</URL><URL>http://127.0.0.1:%s/</URL></SERVERS>' "$port" \
-    >"$work/servers.xml"
-"$lists_tool" scramble "$work/servers.xml" "$XDG_DATA_HOME/ORVANTA/res/ServerSettings.txt"
 
-for word in install uninstall; do
-    status=0
-    output=$(timeout 60 env PATH="$work/bin" "$program" "$word" 2>"$work/$word.err") || status=$?
-    [[ $status -eq 0 ]] || { cat "$work/$word.err" >&2; fail "\"$word\" ended with $status"; }
-    page=InstallPageOrvanta.htm
-    [[ $word == uninstall ]] && page=UninstallPageOrvanta.htm
-    [[ "$output" == "http://127.0.0.1:$port/$page" ]] || fail "\"$word\" printed: $output"
-    echo "ok: \"$word\" without a display printed $output"
-done
+# words SERVER_URLS: every installer word against that server list, with the page it prints.
+words()
+{
+    printf '<SERVERS>%s</SERVERS>' "$1" >"$work/servers.xml"
+    "$lists_tool" scramble "$work/servers.xml" "$XDG_DATA_HOME/ORVANTA/res/ServerSettings.txt"
+    for word in install Uninstall; do
+        status=0
+        output=$(timeout 60 env PATH="$work/bin" "$program" "$word" 2>"$work/$word.err") || status=$?
+        [[ $status -eq 0 ]] || { cat "$work/$word.err" >&2; fail "\"$word\" ended with $status"; }
+        page=$2/InstallPageOrvanta.htm
+        [[ $word == Uninstall ]] && page=$2/UninstallPageOrvanta.htm
+        [[ -n "$2" ]] || page=
+        [[ "$output" == "$page" ]] || fail "\"$word\" printed \"$output\", not \"$page\""
+        echo "ok: \"$word\" without a display printed \"$output\""
+    done
+}
+words "<URL>http://127.0.0.1:1/</URL><URL>http://127.0.0.1:$port/</URL>" "http://127.0.0.1:$port"
+words "<URL>http://127.0.0.1:1/</URL>" ""
 
-lock="$XDG_RUNTIME_DIR/ZQ Marquint Mutex"
-flock "$lock" sleep 60 &
-holder_pid=$!
-for _ in $(seq 50); do
-    flock -n "$lock" true || break
-    sleep 0.1
-done
+# The lock is held on a descriptor of this script, which the program does not inherit.
+exec 9>"$XDG_RUNTIME_DIR/ZQ Marquint Mutex"
+flock -n 9 || fail "could not take the single-instance lock"
 status=0
-timeout 60 "$program" >"$work/second.out" 2>"$work/second.err" || status=$?
+timeout 60 "$program" >"$work/second.out" 2>"$work/second.err" 9>&- || status=$?
 [[ $status -eq 0 ]] || { cat "$work/second.err" >&2; fail "a second start ended with $status"; }
 [[ ! -s "$work/second.out" ]] || fail "a second start printed: $(cat "$work/second.out")"
 echo "ok: a second start without a display ended quietly"
+exec 9>&-
+
+(cd "$work" && "$program" --set-install-path install) || fail "--set-install-path install failed"
+status=0
+"$program" --set-install-path "$work/missing" 2>/dev/null || status=$?
+[[ $status -eq 1 ]] || fail "--set-install-path of a missing folder ended with $status"
+grep -qxF "Install Path=$work/install" "$XDG_CONFIG_HOME/ORVANTA/settings.ini" ||
+    fail "the install path was not recorded as $work/install"
+echo "ok: --set-install-path records an absolute folder and refuses a missing one"
