@@ -15,10 +15,10 @@
 namespace
 {
 
-// The answers of download jobs: cookie (lParam) and result (wParam), ordered by cookie.
+// The answers of download jobs: cookie (lParam) to result (wParam).
 using Answers = std::multimap<intptr_t, uintptr_t>;
 
-// Records every window message it gets, in a list that outlives it.
+// Records the answers in a list that outlives it.
 struct CReceiver : QObject
 {
     explicit CReceiver(Answers& answers) : m_answers(answers) {}
@@ -32,7 +32,7 @@ struct CReceiver : QObject
     Answers& m_answers;
 };
 
-// Counts the jobs that have been deleted, so a test knows when a job's thread is done.
+// Counts the jobs deleted, so a test knows when a job's thread is done.
 std::atomic<int> g_nJobsEnded{0};
 struct CCountedDownload : CMyDownload
 {
@@ -50,7 +50,6 @@ bool TailIsZero(const CMyBuffer& buffer)
                        [](char c) { return c == 0; });
 }
 
-// A server on 127.0.0.1 that answers by path: see Serve.
 class Download : public ScratchHome
 {
 protected:
@@ -77,8 +76,8 @@ protected:
         ScratchHome::TearDown();
     }
 
-    // Answers by path; "/empty", like any unknown path, answers an empty body. "?status=N" sets
-    // the status; with "?hold" the answer waits until the test releases it.
+    // Any unknown path answers an empty body; "?status=N" sets the status; with "?hold" the
+    // answer waits until the test releases it.
     void Serve(const httplib::Request& request, httplib::Response& response)
     {
         const std::string& strPath = request.path;
@@ -106,6 +105,7 @@ protected:
         return uOffset < 50 && sink.write("0123456789", 10);
     }
     CMyString Url(const std::string& strPath) const { return (m_strBase + strPath).c_str(); }
+
     // Starts a job on its own thread: into the file, or into a buffer when strTarget is empty.
     void Start(const std::string& strPath, uintptr_t uCookie, const std::string& strTarget = "")
     {
@@ -116,7 +116,6 @@ protected:
                         : pJob->StartFileDownload(Url(strPath), Path(strTarget).c_str(),
                                                   m_pReceiver.get(), m_uFileMessage, uCookie));
     }
-    // Waits until that many jobs have ended; answers what they sent.
     Answers WaitForJobs(int nJobs)
     {
         EXPECT_TRUE(PumpEventsUntil([nJobs] { return g_nJobsEnded == nJobs; }));
@@ -180,36 +179,15 @@ TEST_F(Download, Status200FillsTheBufferAndTheFileWithTheRightHeaders)
               std::filesystem::perms::others_read);
 }
 
-TEST_F(Download, FailuresAnswerFalseAndLeaveNoFile)
-{
-    CMyDownload job;
-    EXPECT_FALSE(job.DownloadToBuffer(CMyString()));
-    for (const char* pszPath : {"/body?status=404", "/body?status=500", "/body?status=204", "/cut"})
-    {
-        EXPECT_FALSE(job.DownloadToBuffer(Url(pszPath))) << pszPath;
-        EXPECT_EQ(job.GetBuffer().GetData(), nullptr) << pszPath;
-    }
-    EXPECT_FALSE(job.DownloadToBuffer(CLocalSocket(-1).Url().c_str())); // a refused connection
-
-    // File jobs create nothing, and an existing file keeps its whole old content.
-    Write("kept.xml", "old content");
-    Start("/body?status=404", 0, "new.xml");
-    Start("/body?status=500", 1, "kept.xml");
-    Start("/cut", 2, "kept.xml");
-    Start("/body?status=404", 3); // a buffer job reports failure with a null buffer
-    EXPECT_EQ(WaitForJobs(4), (Answers{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
-    EXPECT_EQ(Read("kept.xml"), "old content");
-    EXPECT_EQ(FilesInScratch(), 1u);
-}
-
-// Every failure names its reason: to the caller of a download on its own thread, and for the
-// jobs on threads of their own in the trace.
-TEST_F(Download, FailuresSayWhy)
+// Every failure answers false, leaves no file and names its reason: to the caller of a download
+// on its own thread, and for the jobs on threads of their own in the trace.
+TEST_F(Download, FailuresSayWhyAndLeaveNoFile)
 {
     CMyDownload job;
     const auto Why = [&job](const CMyString& strUrl)
     {
         EXPECT_FALSE(job.DownloadToBuffer(strUrl));
+        EXPECT_EQ(job.GetBuffer().GetData(), nullptr);
         const CMyString strReason = job.GetResult().Describe();
         return std::string(strReason.IsEmpty() ? "" : strReason.GetBuffer());
     };
@@ -218,7 +196,7 @@ TEST_F(Download, FailuresSayWhy)
     EXPECT_EQ(job.GetResult().failure, DownloadFailure::HttpStatus);
     EXPECT_EQ(job.GetResult().nHttpStatus, 404);
     EXPECT_EQ(Why(Url("/body?status=500")), "HTTP status 500");
-    EXPECT_EQ(Why(Url("/empty?status=204")), "HTTP status 204"); // no body to stop
+    EXPECT_EQ(Why(Url("/body?status=204")), "HTTP status 204");
     EXPECT_EQ(Why(CLocalSocket(-1).Url().c_str()), "connection refused");
     EXPECT_TRUE(Why(Url("/cut")).starts_with("network error: transfer closed"));
     job.SetLimits(100, 1);
@@ -228,22 +206,27 @@ TEST_F(Download, FailuresSayWhy)
     EXPECT_TRUE(job.GetResult().Succeeded());
     EXPECT_TRUE(job.GetResult().Describe().IsEmpty());
 
+    // File jobs create nothing, and an existing file keeps its whole old content; a buffer job
+    // reports failure with a null buffer.
     setenv("ORVANTA_DEBUG", "1", 1);
+    Write("kept.xml", "old content");
     Write("plain.txt", "a file, not a folder");
     testing::internal::CaptureStderr();
-    Start("/body", 1, "plain.txt/icon.gif");
-    Start("/body?status=404", 2, "new.gif");
-    EXPECT_EQ(WaitForJobs(2), (Answers{{1, 0}, {2, 0}}));
+    Start("/body?status=404", 0, "new.xml");
+    Start("/body?status=500", 1, "kept.xml");
+    Start("/cut", 2, "kept.xml");
+    Start("/body?status=404", 3);
+    Start("/body", 4, "plain.txt/icon.gif");
+    EXPECT_EQ(WaitForJobs(5), (Answers{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}));
     const std::string strTrace = testing::internal::GetCapturedStderr();
     unsetenv("ORVANTA_DEBUG");
-    EXPECT_NE(strTrace.find("Download of " + m_strBase + "/body failed: cannot write: " +
-                            Path("plain.txt/icon.gif") + ": Not a directory\n"),
-              std::string::npos)
-        << strTrace;
-    EXPECT_NE(
-        strTrace.find("Download of " + m_strBase + "/body?status=404 failed: HTTP status 404\n"),
-        std::string::npos)
-        << strTrace;
+    EXPECT_EQ(Read("kept.xml"), "old content");
+    EXPECT_EQ(FilesInScratch(), 2u);
+    for (const std::string& strLine :
+         {"Download of " + m_strBase + "/body failed: cannot write: " + Path("plain.txt/icon.gif") +
+              ": Not a directory\n",
+          "Download of " + m_strBase + "/body?status=404 failed: HTTP status 404\n"})
+        EXPECT_NE(strTrace.find(strLine), std::string::npos) << strTrace;
 }
 
 TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)

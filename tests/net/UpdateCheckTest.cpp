@@ -1,20 +1,33 @@
-// The update without its window; tests/net/UpdateDlgTest.cpp drives the same through the dialog
-// (first runs with and without a server, nothing to fetch, Yes then OK or Cancel).
+// The update without its window, against good list servers and against servers that misbehave
+// on purpose; tests/net/UpdateDlgTest.cpp drives the same through the dialog.
 
 #include "net/UpdateCheck.h"
 #include "ListServer.h"
 #include "TestSupport.h"
 #include "config/FileHandler.h"
 #include "config/Settings.h"
+#include "net/MyDownload.h"
+#include "platform/WindowMessage.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
 {
+std::string Str(const CMyString& str)
+{
+    return str.IsEmpty() ? "" : str.GetBuffer();
+}
+
 // What the dialog was told, in order, and its scripted answer to the question.
 class CRecordingView : public IUpdateDialogView
 {
@@ -46,14 +59,10 @@ public:
         Log(bExitNow ? "restart now" : "restart after quit");
     }
 
-    static std::string Str(const CMyString& str) { return str.IsEmpty() ? "" : str.GetBuffer(); }
     static int ThreadCount()
     {
-        int nThreads = 0;
-        for ([[maybe_unused]] const auto& entry :
-             std::filesystem::directory_iterator("/proc/self/task"))
-            ++nThreads;
-        return nThreads;
+        const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+        return static_cast<int>(std::distance(begin(tasks), end(tasks)));
     }
     void Log(const std::string& strEntry) { m_log.push_back(strEntry); }
 
@@ -68,15 +77,13 @@ protected:
     // The data folder's server list names a dead server first, then the given one.
     void UseServers(const std::string& strUrl)
     {
-        const CLocalSocket dead(-1);
         Write("data/ORVANTA/res/ServerSettings.txt",
-              CFileHandler::Scramble("<L><URL>" + dead.Url("/lists/") + "</URL><URL>" + strUrl +
-                                     "</URL></L>"));
+              CFileHandler::Scramble("<L><URL>" + CLocalSocket(-1).Url("/lists/") + "</URL><URL>" +
+                                     strUrl + "</URL></L>"));
     }
     std::string ResFile(const std::string& strName) { return Read("data/ORVANTA/res/" + strName); }
-    // Runs the check until the dialog closes or the program restarts at once; answers what the
-    // dialog was told. The application exists before the downloads start: an answer that finds
-    // none would be dropped.
+    // Runs the check until it ends; answers what the dialog was told. The application exists
+    // before the downloads start: an answer that finds none would be dropped.
     std::vector<std::string> Run(bool bAnswerYes, bool bFirstRun = false)
     {
         TestApplication();
@@ -85,12 +92,20 @@ protected:
         CUpdateCheck check(view, bFirstRun);
         check.Start();
         EXPECT_TRUE(PumpEventsUntil(
-            [&view]
+            [&log = view.m_log]
             {
-                return !view.m_log.empty() &&
-                       (view.m_log.back() == "close" || view.m_log.back() == "restart now");
-            }));
+                return !log.empty() && (log.back() == "close" || log.back() == "quit" ||
+                                        log.back() == "restart now");
+            },
+            40));
         return view.m_log;
+    }
+    static uint32_t SilentCheck(CMyString& strAddress)
+    {
+        uint32_t uFlags = 99;
+        const bool bNewer = CUpdateCheck::CheckForUpdates(uFlags, strAddress);
+        EXPECT_EQ(bNewer, uFlags != 0);
+        return uFlags;
     }
 
     Settings m_settings;
@@ -149,8 +164,7 @@ TEST_F(UpdateCheckTest, HostileNamesWriteNothingOutsideTheResFolder)
                               {"../../../outside.txt", PublishedList("evil")}});
     UseServers(server.Url());
     Write("data/ORVANTA/res/Missing.txt", "old");
-    const std::vector<std::string> log = Run(true);
-    EXPECT_EQ(log[1], "progress 1..2 at 1"); // only the two plain names count
+    EXPECT_EQ(Run(true)[1], "progress 1..2 at 1"); // only the two plain names count
     EXPECT_FALSE(std::filesystem::exists(strOutside));
     EXPECT_EQ(ResFile("Good.txt"), StoredList("good"));
     EXPECT_EQ(ResFile("Missing.txt"), "old"); // a failed download keeps the old list
@@ -159,9 +173,8 @@ TEST_F(UpdateCheckTest, HostileNamesWriteNothingOutsideTheResFolder)
     // With the plain names current, the refused ones raise no notice either.
     m_settings.SetFileVersion("Good.txt", "1.0");
     m_settings.SetFileVersion("Missing.txt", "1.0");
-    uint32_t uFlags = 0;
     CMyString strAddress;
-    EXPECT_FALSE(CUpdateCheck::CheckForUpdates(uFlags, strAddress));
+    EXPECT_EQ(SilentCheck(strAddress), 0u);
 }
 
 TEST_F(UpdateCheckTest, SilentCheckReportsNewerListsAndProgram)
@@ -171,17 +184,225 @@ TEST_F(UpdateCheckTest, SilentCheckReportsNewerListsAndProgram)
     m_settings.SetSearchSettingsVersion("1.18");
     m_settings.SetMoviesSettingsVersion("2.0");
     m_settings.SetProgramVersion("1.18");
-    uint32_t uFlags = 0;
     CMyString strAddress;
-    EXPECT_TRUE(CUpdateCheck::CheckForUpdates(uFlags, strAddress));
-    EXPECT_EQ(uFlags, UPDATE_LISTS_NEWER | UPDATE_PROGRAM_NEWER); // News.txt has no version yet
-    EXPECT_EQ(CRecordingView::Str(strAddress), "http://get/new");
+    // News.txt has no recorded version yet.
+    EXPECT_EQ(SilentCheck(strAddress), UPDATE_LISTS_NEWER | UPDATE_PROGRAM_NEWER);
+    EXPECT_EQ(Str(strAddress), "http://get/new");
 
     m_settings.SetFileVersion("News.txt", "1.0");
     m_settings.SetProgramVersion("1.19");
     strAddress = "unchanged";
-    EXPECT_FALSE(CUpdateCheck::CheckForUpdates(uFlags, strAddress));
-    EXPECT_EQ(uFlags, 0u);
-    EXPECT_EQ(CRecordingView::Str(strAddress), "unchanged");
+    EXPECT_EQ(SilentCheck(strAddress), 0u);
+    EXPECT_EQ(Str(strAddress), "unchanged");
 }
+
+// A server that misbehaves in one way for every file below /bad/, and serves a good description
+// naming News.txt at /good/UpdateSettings.txt. The download limits are capped at a few seconds
+// (ORVANTA_DOWNLOAD_SECONDS), so that the stalls end soon.
+constexpr int kCappedSeconds = 2;
+// The longest any step may take: the capped limit and room for a slow machine.
+constexpr auto kStepLimit = std::chrono::seconds(kCappedSeconds + 12);
+
+class CHostileServer
+{
+public:
+    explicit CHostileServer(const std::string& strKind) : m_strKind(strKind)
+    {
+        m_server.Get("/.*",
+                     [this](const httplib::Request& request, httplib::Response& response)
+                     {
+                         if (request.path == "/good/UpdateSettings.txt")
+                             response.set_content("<U><CATEGORY><VERSION>2.0</VERSION><NAME>"
+                                                  "News.txt</NAME></CATEGORY></U>",
+                                                  "text/plain");
+                         else
+                             Misbehave(response);
+                     });
+        m_nPort = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~CHostileServer()
+    {
+        m_bStopping = true;
+        m_server.stop();
+        m_thread.join();
+    }
+    std::string Url(const char* pszFolder) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_nPort) + pszFolder;
+    }
+
+private:
+    void Misbehave(httplib::Response& response)
+    {
+        const std::string& kind = m_strKind;
+        if (kind == "404" || kind == "500")
+            response.status = std::stoi(kind);
+        else if (kind == "redirect loop")
+            response.set_redirect("/bad/again");
+        else if (kind == "empty" || kind == "not a list" || kind == "root only")
+            response.set_content(kind == "empty"        ? ""
+                                 : kind == "not a list" ? CFileHandler::Scramble("just some text")
+                                                        : CFileHandler::Scramble("<L></L>"),
+                                 "text/plain");
+        else if (kind == "huge")
+            response.set_content(std::string(70 * 1024 * 1024, 'x'), "text/plain");
+        else if (kind == "truncated") // announces more than it sends, then closes
+            response.set_content_provider(1000, "text/plain",
+                                          [](size_t, size_t, httplib::DataSink& sink)
+                                          {
+                                              sink.write("<L><I>", 6);
+                                              return false;
+                                          });
+        else // "stall", "trickle" or "endless"
+            response.set_chunked_content_provider(
+                "text/plain",
+                [this, kind](size_t, httplib::DataSink& sink)
+                {
+                    if (m_bStopping)
+                        return false;
+                    if (kind == "endless")
+                        return sink.write(m_block.data(), m_block.size());
+                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                    return kind == "stall" || sink.write("x", 1);
+                });
+    }
+
+    std::string m_strKind;
+    const std::string m_block = std::string(64 * 1024, 'y');
+    std::atomic<bool> m_bStopping{false};
+    httplib::Server m_server;
+    int m_nPort = 0;
+    std::thread m_thread;
+};
+
+// Takes the answer of a background file download.
+struct CAnswerReceiver : QObject
+{
+    bool event(QEvent* pEvent) override
+    {
+        const CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
+        if (pMessage == nullptr)
+            return QObject::event(pEvent);
+        m_nAnswer = static_cast<int>(pMessage->GetWParam());
+        return true;
+    }
+    int m_nAnswer = -1;
+};
+
+class HostileServerTest : public UpdateCheckTest, public ::testing::WithParamInterface<const char*>
+{
+protected:
+    void SetUp() override
+    {
+        UpdateCheckTest::SetUp();
+        setenv("ORVANTA_DOWNLOAD_SECONDS", std::to_string(kCappedSeconds).c_str(), 1);
+        TestApplication();
+    }
+    // Every file and folder below the data folder, to see that nothing came or went.
+    std::vector<std::string> Entries()
+    {
+        std::vector<std::string> entries;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_root / "data"))
+            entries.push_back(entry.path().string());
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+    // Runs fnStep and checks that it ended within its limit.
+    template <typename Step> auto Timed(Step fnStep)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        auto result = fnStep();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kStepLimit);
+        return result;
+    }
+
+    const CHostileServer m_server{GetParam()};
+};
 } // namespace
+
+// A description that fails: the silent check offers nothing, and the first run says it could
+// not get the lists and quits. A list that fails to arrive whole and good leaves the old one:
+// nothing new anywhere, no half file, and no restart offered.
+TEST_P(HostileServerTest, UpdateKeepsTheOldListAndEndsWithinItsLimits)
+{
+    UseServers(m_server.Url("/bad/"));
+    CMyString strAddress;
+    EXPECT_EQ(Timed([&] { return SilentCheck(strAddress); }), 0u);
+    const std::vector<std::string> log = Timed([this] { return Run(true, true); });
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "message: Couldn't get the lists from ORVANTA server for the first "
+                           "time\nCheck connection to the internet");
+    EXPECT_EQ(log.back(), "quit");
+
+    UseServers(m_server.Url("/good/"));
+    Write("data/ORVANTA/res/News.txt", StoredList("old"));
+    const std::vector<std::string> before = Entries();
+    EXPECT_EQ(Timed([this] { return Run(true); }),
+              (std::vector<std::string>{
+                  "yes/no: Updates Are Available.\nWhould You Like To Update Now?",
+                  "progress 1..1 at 1", "status: Could Not Update News.txt", "progress 1..1 at 1",
+                  "message: Update check failed\nCheck connection to the internet", "close"}));
+    EXPECT_EQ(ResFile("News.txt"), StoredList("old"));
+    EXPECT_EQ(Entries(), before);
+}
+
+// A download tells its caller why it failed, and a picture fetched in the background (as the
+// tree fetches icons) is written whole or not at all. A whole 200 answer is no failure, whatever
+// it holds: that is the reader's business.
+TEST_P(HostileServerTest, DownloadsSayWhyTheyFailedAndLeaveNoHalfFile)
+{
+    const std::map<std::string, std::string> reasons = {
+        {"404", "HTTP status 404"},
+        {"500", "HTTP status 500"},
+        {"redirect loop", "network error: Maximum (10) redirects followed"},
+        {"empty", ""},
+        {"not a list", ""},
+        {"root only", ""},
+        {"huge", "too large: more than 524288 bytes"},
+        {"truncated", "network error: transfer closed with"},
+        {"stall", "timed out: Operation"},
+        {"trickle", "timed out: Operation"},
+        {"endless", "too large: more than 524288 bytes"},
+    };
+    const std::string strExpected = reasons.at(GetParam());
+    Write("data/icon.gif", "old picture");
+    const std::vector<std::string> before = Entries();
+
+    // The background download runs meanwhile.
+    CAnswerReceiver receiver;
+    auto* pFileJob = new CMyDownload;
+    pFileJob->SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
+    ASSERT_TRUE(pFileJob->StartFileDownload(
+        m_server.Url("/bad/icon.gif").c_str(), Path("data/icon.gif").c_str(), &receiver,
+        RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE), 0));
+
+    CMyDownload download;
+    download.SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
+    EXPECT_EQ(
+        Timed([&] { return download.DownloadToBuffer(m_server.Url("/bad/News.txt").c_str()); }),
+        strExpected.empty());
+    const std::string strGiven = Str(download.GetResult().Describe());
+    EXPECT_EQ(strGiven.empty(), strExpected.empty());
+    EXPECT_TRUE(strGiven.starts_with(strExpected)) << strGiven;
+
+    EXPECT_TRUE(PumpEventsUntil([&receiver] { return receiver.m_nAnswer >= 0; }, 40));
+    EXPECT_EQ(receiver.m_nAnswer, strExpected.empty() ? 1 : 0);
+    EXPECT_TRUE(strExpected.empty() || Read("data/icon.gif") == "old picture");
+    EXPECT_EQ(Entries(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Misbehaviours, HostileServerTest,
+                         ::testing::Values("404", "500", "redirect loop", "empty", "not a list",
+                                           "root only", "huge", "truncated", "stall", "trickle",
+                                           "endless"),
+                         [](const ::testing::TestParamInfo<const char*>& kind)
+                         {
+                             std::string strName = kind.param;
+                             std::replace(strName.begin(), strName.end(), ' ', '_');
+                             return std::isdigit(static_cast<unsigned char>(strName.front()))
+                                        ? "Status" + strName
+                                        : strName;
+                         });

@@ -18,8 +18,6 @@
 #include <tuple>
 #include <vector>
 
-#include <sys/wait.h>
-
 namespace fs = std::filesystem;
 
 namespace
@@ -28,27 +26,23 @@ namespace
 class ListsToolTest : public ScratchHome
 {
 protected:
-    static std::string Quote(const std::string& strText)
-    {
-        std::string strQuoted = "'";
-        for (char c : strText)
-            strQuoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return strQuoted + "'";
-    }
-
-    // Runs the tool with the arguments (quoted here), keeping its output in m_strOut and m_strErr;
-    // answers its exit status. Proxies from the environment are bypassed for local ports.
+    // Runs the tool with the arguments, keeping its output in m_strOut and m_strErr; answers its
+    // exit status. Proxies from the environment are bypassed for local ports.
     int Run(const std::vector<std::string>& arguments)
     {
-        std::string strCommand =
-            "no_proxy=127.0.0.1 NO_PROXY=127.0.0.1 " + Quote(ORVANTA_LISTS_TOOL);
+        QStringList words;
         for (const std::string& strArgument : arguments)
-            strCommand += " " + Quote(strArgument);
-        strCommand += " >" + Quote(Path("tool.stdout")) + " 2>" + Quote(Path("tool.stderr"));
-        const int nStatus = std::system(strCommand.c_str());
-        m_strOut = Read("tool.stdout");
-        m_strErr = Read("tool.stderr");
-        return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+            words << QString::fromStdString(strArgument);
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("no_proxy", "127.0.0.1");
+        environment.insert("NO_PROXY", "127.0.0.1");
+        tool.setProcessEnvironment(environment);
+        tool.start(ORVANTA_LISTS_TOOL, words);
+        const bool bEnded = tool.waitForFinished(60000);
+        m_strOut = tool.readAllStandardOutput().toStdString();
+        m_strErr = tool.readAllStandardError().toStdString();
+        return bEnded && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
     }
 
     std::string m_strOut;
@@ -123,8 +117,8 @@ TEST_F(ListsToolTest, ErrorsAndUsage)
     for (const char* pszHelp : {"--help", "-h", "help"})
     {
         EXPECT_EQ(Run({pszHelp}), 0);
-        for (const char* pszCommand : {"scramble", "unscramble", "servers", "check-updates", "show",
-                                       "publish", "import-m3u", "check"})
+        for (const char* pszCommand :
+             {"unscramble", "servers", "check-updates", "show", "publish", "import-m3u", "check"})
             EXPECT_NE(m_strOut.find(pszCommand), std::string::npos) << pszHelp << pszCommand;
     }
     EXPECT_EQ(Run({"servers", "--help"}), 0);
@@ -163,6 +157,12 @@ TEST_F(ListsToolTest, ImportM3uTurnsPlaylistsIntoACategoryThatPublishesAndLoads)
     };
     const std::vector<std::pair<std::string, std::string>> forms = {
         {"\xEF\xBB\xBF", "\r\n"}, {"", "\n"}, {"", "\r"}};
+    const std::string strReport =
+        "wrote " + Path("src") + "/FreeTV.txt: 6 stations in 4 menus, VERSION 1.0\n" + "wrote " +
+        Path("src") + "/MoviesSettings.txt: category \"Free TV\" in FreeTV.txt, VERSION 1.0\n" +
+        "skipped 6: 1 comments, 2 unknown directives or options, 1 entries without address, 1 "
+        "addresses not on the network, 1 duplicates\n"
+        "1 addresses with \"&\" end in one more \"&\", so the player keeps them whole\n";
     std::string strFirstCategory;
     for (const auto& [strMark, strEnd] : forms)
     {
@@ -173,21 +173,13 @@ TEST_F(ListsToolTest, ImportM3uTurnsPlaylistsIntoACategoryThatPublishesAndLoads)
         std::filesystem::remove_all(Path("src"));
         ASSERT_EQ(Run({"import-m3u", Path("list.m3u8"), Path("src"), "--category", "Free TV"}), 0)
             << m_strErr;
+        EXPECT_EQ(m_strOut, strReport)
+            << "mark " << strMark.size() << ", line ends " << strEnd.size();
         const std::string strCategory = Read("src/FreeTV.txt");
         if (strFirstCategory.empty())
             strFirstCategory = strCategory;
         EXPECT_EQ(strCategory, strFirstCategory) << "line ends " << strEnd.size();
     }
-    EXPECT_EQ(m_strOut,
-              "wrote " + Path("src") +
-                  "/FreeTV.txt: 6 stations in 4 menus, VERSION 1.0\n"
-                  "wrote " +
-                  Path("src") +
-                  "/MoviesSettings.txt: category \"Free TV\" in FreeTV.txt, "
-                  "VERSION 1.0\n"
-                  "skipped 6: 1 comments, 2 unknown directives or options, 1 entries without "
-                  "address, 1 addresses not on the network, 1 duplicates\n"
-                  "1 addresses with \"&\" end in one more \"&\", so the player keeps them whole\n");
     EXPECT_NE(strFirstCategory.find("<CAPTION>Sport &lt;1&gt; &amp; \"Friends\"</CAPTION>"),
               std::string::npos);
 
@@ -373,7 +365,8 @@ std::vector<std::string> TextsAfter(const std::string& strText, const std::strin
 }
 
 // The demo lists as shipped: they publish (with a program update), the program's loaders read
-// them, and every file of the demo site that they name exists.
+// them, and every file of the demo site that they name exists. The check of the same lists
+// finds nothing (see CheckFindsWhatTheProgramWouldSkipOrRefuse).
 TEST_F(ListsToolTest, DemoListsPublishAndLoadAsTheProgramReadsThem)
 {
     const std::string strDemo = ORVANTA_DEMO_DIR;
@@ -386,26 +379,11 @@ TEST_F(ListsToolTest, DemoListsPublishAndLoadAsTheProgramReadsThem)
                                 "<VERSION>1.19</VERSION>", "<NAME>http://get/new</NAME>"})
         EXPECT_NE(strUpdate.find(pszPart), std::string::npos) << pszPart;
 
+    // The program loads them: every category holds stations. (That every station has an
+    // address the player takes whole, the check above tells.)
     ASSERT_EQ(Run({"show", Path("site")}), 0) << m_strErr;
-    // Each category holds stations, each at least one menu below it, with a URL that the player
-    // keeps whole (it cuts a URL at its last "&").
-    std::set<std::string> stationCategories;
-    std::istringstream records(m_strOut);
-    for (std::string strLine; std::getline(records, strLine);)
-    {
-        std::vector<std::string> fields;
-        std::istringstream columns(strLine);
-        for (std::string strField; std::getline(columns, strField, '\t');)
-            fields.push_back(strField);
-        if (fields.size() < 3 || fields[2] != "1")
-            continue;
-        ASSERT_EQ(fields.size(), 6u) << "a station without URL: " << strLine;
-        stationCategories.insert(fields[4].substr(0, fields[4].find('/')));
-        EXPECT_EQ(fields[5].find('&'), std::string::npos) << strLine;
-        EXPECT_GE(std::count(fields[4].begin(), fields[4].end(), '/'), 2) << strLine;
-    }
-    EXPECT_EQ(stationCategories,
-              (std::set<std::string>{"Demo Channels", "News", "Music & Culture"}));
+    for (const char* pszCategory : {"\tDemo Channels/", "\tNews/", "\tMusic & Culture/"})
+        EXPECT_NE(m_strOut.find(pszCategory), std::string::npos) << pszCategory;
     ASSERT_EQ(Run({"query", Path("site"), "2", "Ada Lovelace"}), 0) << m_strErr;
     EXPECT_EQ(m_strOut, "https://en.wikipedia.org/w/index.php?search=Ada+Lovelace\n");
 
