@@ -1,9 +1,8 @@
 #include "net/MyDownload.h"
 
+#include "TestHttpServer.h"
 #include "TestSupport.h"
 #include "platform/WindowMessage.h"
-
-#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -59,52 +58,8 @@ protected:
         TestApplication();
         setenv("no_proxy", "127.0.0.1", 1);
         g_nJobsEnded = 0;
-        for (uint32_t i = 0; i < CMyBuffer::GROW_BY; ++i)
-            m_body += static_cast<char>('a' + i % 23);
-        m_server.Get(".*", [this](const httplib::Request& request, httplib::Response& response)
-                     { Serve(request, response); });
-        m_strBase = "http://127.0.0.1:" + std::to_string(m_server.bind_to_any_port("127.0.0.1"));
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::yield();
     }
-    void TearDown() override
-    {
-        m_bReleased = true;
-        m_server.stop();
-        m_thread.join();
-        ScratchHome::TearDown();
-    }
-
-    // Any unknown path answers an empty body; "?status=N" sets the status; with "?hold" the
-    // answer waits until the test releases it.
-    void Serve(const httplib::Request& request, httplib::Response& response)
-    {
-        const std::string& strPath = request.path;
-        std::string body;
-        if (strPath == "/body")
-            body = m_body;
-        else if (strPath.starts_with("/echo/"))
-            body = "job " + strPath.substr(6);
-        else if (strPath == "/headers")
-            for (const char* pszName : {"User-Agent", "Accept", "Cache-Control", "Pragma"})
-                body += request.get_header_value(pszName) + "|";
-        if (request.has_param("status"))
-            response.status = std::stoi(request.get_param_value("status"));
-        while (request.has_param("hold") && !m_bReleased)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (strPath == "/slow" || strPath == "/cut") // "/cut" announces 100 bytes, sends 50
-            response.set_content_provider(strPath == "/cut" ? 100 : 50, "text/plain", SlowBlock);
-        else
-            response.set_content(body, "text/plain");
-    }
-    // Ten bytes at a time, 100 ms apart; the connection breaks after 50 bytes.
-    static bool SlowBlock(size_t uOffset, size_t, httplib::DataSink& sink)
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        return uOffset < 50 && sink.write("0123456789", 10);
-    }
-    CMyString Url(const std::string& strPath) const { return (m_strBase + strPath).c_str(); }
+    CMyString Url(const std::string& strPath) const { return m_server.Url(strPath).c_str(); }
 
     // Starts a job on its own thread: into the file, or into a buffer when strTarget is empty.
     void Start(const std::string& strPath, uintptr_t uCookie, const std::string& strTarget = "")
@@ -127,11 +82,8 @@ protected:
         return static_cast<size_t>(std::distance(begin(entries), end(entries)));
     }
 
-    httplib::Server m_server;
-    std::thread m_thread;
-    std::string m_strBase;
-    std::string m_body;
-    std::atomic<bool> m_bReleased = false;
+    CTestHttpServer m_server;
+    const std::string m_body = m_server.Body();
     const uint32_t m_uFileMessage = RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE);
     const uint32_t m_uBufferMessage = RegisterWindowMessage(MESSAGE_BUFFER_DOWNLOAD_COMPLETE);
     Answers m_answers;
@@ -223,9 +175,9 @@ TEST_F(Download, FailuresSayWhyAndLeaveNoFile)
     EXPECT_EQ(Read("kept.xml"), "old content");
     EXPECT_EQ(FilesInScratch(), 2u);
     for (const std::string& strLine :
-         {"Download of " + m_strBase + "/body failed: cannot write: " + Path("plain.txt/icon.gif") +
-              ": Not a directory\n",
-          "Download of " + m_strBase + "/body?status=404 failed: HTTP status 404\n"})
+         {"Download of " + m_server.Url("/body") +
+              " failed: cannot write: " + Path("plain.txt/icon.gif") + ": Not a directory\n",
+          "Download of " + m_server.Url("/body?status=404") + " failed: HTTP status 404\n"})
         EXPECT_NE(strTrace.find(strLine), std::string::npos) << strTrace;
 }
 
@@ -235,7 +187,7 @@ TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)
     Start("/echo/5?hold", 5, "late.xml");
     Start("/echo/6?hold", 6);
     m_pReceiver.reset();
-    m_bReleased = true;
+    m_server.Release();
     EXPECT_TRUE(WaitForJobs(2).empty());
     EXPECT_EQ(Read("late.xml"), "job 5");
 }

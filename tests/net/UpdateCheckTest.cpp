@@ -3,6 +3,7 @@
 
 #include "net/UpdateCheck.h"
 #include "ListServer.h"
+#include "TestHttpServer.h"
 #include "TestSupport.h"
 #include "config/FileHandler.h"
 #include "config/Settings.h"
@@ -12,13 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -196,87 +195,10 @@ TEST_F(UpdateCheckTest, SilentCheckReportsNewerListsAndProgram)
     EXPECT_EQ(Str(strAddress), "unchanged");
 }
 
-// A server that misbehaves in one way for every file below /bad/, and serves a good description
-// naming News.txt at /good/UpdateSettings.txt. The download limits are capped at a few seconds
-// (ORVANTA_DOWNLOAD_SECONDS), so that the stalls end soon.
+// The download limits are capped at a few seconds (ORVANTA_DOWNLOAD_SECONDS), so that the
+// stalls end soon; no step may take longer than that and room for a slow machine.
 constexpr int kCappedSeconds = 2;
-// The longest any step may take: the capped limit and room for a slow machine.
 constexpr auto kStepLimit = std::chrono::seconds(kCappedSeconds + 12);
-
-class CHostileServer
-{
-public:
-    explicit CHostileServer(const std::string& strKind) : m_strKind(strKind)
-    {
-        m_server.Get("/.*",
-                     [this](const httplib::Request& request, httplib::Response& response)
-                     {
-                         if (request.path == "/good/UpdateSettings.txt")
-                             response.set_content("<U><CATEGORY><VERSION>2.0</VERSION><NAME>"
-                                                  "News.txt</NAME></CATEGORY></U>",
-                                                  "text/plain");
-                         else
-                             Misbehave(response);
-                     });
-        m_nPort = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~CHostileServer()
-    {
-        m_bStopping = true;
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string Url(const char* pszFolder) const
-    {
-        return "http://127.0.0.1:" + std::to_string(m_nPort) + pszFolder;
-    }
-
-private:
-    void Misbehave(httplib::Response& response)
-    {
-        const std::string& kind = m_strKind;
-        if (kind == "404" || kind == "500")
-            response.status = std::stoi(kind);
-        else if (kind == "redirect loop")
-            response.set_redirect("/bad/again");
-        else if (kind == "empty" || kind == "not a list" || kind == "root only")
-            response.set_content(kind == "empty"        ? ""
-                                 : kind == "not a list" ? CFileHandler::Scramble("just some text")
-                                                        : CFileHandler::Scramble("<L></L>"),
-                                 "text/plain");
-        else if (kind == "huge")
-            response.set_content(std::string(70 * 1024 * 1024, 'x'), "text/plain");
-        else if (kind == "truncated") // announces more than it sends, then closes
-            response.set_content_provider(1000, "text/plain",
-                                          [](size_t, size_t, httplib::DataSink& sink)
-                                          {
-                                              sink.write("<L><I>", 6);
-                                              return false;
-                                          });
-        else // "stall", "trickle" or "endless"
-            response.set_chunked_content_provider(
-                "text/plain",
-                [this, kind](size_t, httplib::DataSink& sink)
-                {
-                    if (m_bStopping)
-                        return false;
-                    if (kind == "endless")
-                        return sink.write(m_block.data(), m_block.size());
-                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-                    return kind == "stall" || sink.write("x", 1);
-                });
-    }
-
-    std::string m_strKind;
-    const std::string m_block = std::string(64 * 1024, 'y');
-    std::atomic<bool> m_bStopping{false};
-    httplib::Server m_server;
-    int m_nPort = 0;
-    std::thread m_thread;
-};
 
 // Takes the answer of a background file download.
 struct CAnswerReceiver : QObject
@@ -319,7 +241,12 @@ protected:
         return result;
     }
 
-    const CHostileServer m_server{GetParam()};
+    std::string Bad(const std::string& strFile) const
+    {
+        return m_server.Url("/bad/" + std::string(GetParam()) + "/" + strFile);
+    }
+
+    const CTestHttpServer m_server;
 };
 } // namespace
 
@@ -328,7 +255,7 @@ protected:
 // nothing new anywhere, no half file, and no restart offered.
 TEST_P(HostileServerTest, UpdateKeepsTheOldListAndEndsWithinItsLimits)
 {
-    UseServers(m_server.Url("/bad/"));
+    UseServers(Bad(""));
     CMyString strAddress;
     EXPECT_EQ(Timed([&] { return SilentCheck(strAddress); }), 0u);
     const std::vector<std::string> log = Timed([this] { return Run(true, true); });
@@ -357,10 +284,10 @@ TEST_P(HostileServerTest, DownloadsSayWhyTheyFailedAndLeaveNoHalfFile)
     const std::map<std::string, std::string> reasons = {
         {"404", "HTTP status 404"},
         {"500", "HTTP status 500"},
-        {"redirect loop", "network error: Maximum (10) redirects followed"},
+        {"redirect_loop", "network error: Maximum (10) redirects followed"},
         {"empty", ""},
-        {"not a list", ""},
-        {"root only", ""},
+        {"not_a_list", ""},
+        {"root_only", ""},
         {"huge", "too large: more than 524288 bytes"},
         {"truncated", "network error: transfer closed with"},
         {"stall", "timed out: Operation"},
@@ -376,14 +303,13 @@ TEST_P(HostileServerTest, DownloadsSayWhyTheyFailedAndLeaveNoHalfFile)
     auto* pFileJob = new CMyDownload;
     pFileJob->SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
     ASSERT_TRUE(pFileJob->StartFileDownload(
-        m_server.Url("/bad/icon.gif").c_str(), Path("data/icon.gif").c_str(), &receiver,
+        Bad("icon.gif").c_str(), Path("data/icon.gif").c_str(), &receiver,
         RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE), 0));
 
     CMyDownload download;
     download.SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
-    EXPECT_EQ(
-        Timed([&] { return download.DownloadToBuffer(m_server.Url("/bad/News.txt").c_str()); }),
-        strExpected.empty());
+    EXPECT_EQ(Timed([&] { return download.DownloadToBuffer(Bad("News.txt").c_str()); }),
+              strExpected.empty());
     const std::string strGiven = Str(download.GetResult().Describe());
     EXPECT_EQ(strGiven.empty(), strExpected.empty());
     EXPECT_TRUE(strGiven.starts_with(strExpected)) << strGiven;
@@ -395,14 +321,12 @@ TEST_P(HostileServerTest, DownloadsSayWhyTheyFailedAndLeaveNoHalfFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Misbehaviours, HostileServerTest,
-                         ::testing::Values("404", "500", "redirect loop", "empty", "not a list",
-                                           "root only", "huge", "truncated", "stall", "trickle",
+                         ::testing::Values("404", "500", "redirect_loop", "empty", "not_a_list",
+                                           "root_only", "huge", "truncated", "stall", "trickle",
                                            "endless"),
                          [](const ::testing::TestParamInfo<const char*>& kind)
                          {
-                             std::string strName = kind.param;
-                             std::replace(strName.begin(), strName.end(), ' ', '_');
-                             return std::isdigit(static_cast<unsigned char>(strName.front()))
-                                        ? "Status" + strName
-                                        : strName;
+                             const std::string strName = kind.param;
+                             return std::isdigit(strName.front()) != 0 ? "Status" + strName
+                                                                       : strName;
                          });
