@@ -3,7 +3,7 @@
 // An HTTP server on 127.0.0.1 for the download and update tests, answering by path:
 // - "/body": Body(), one whole growth step of a download buffer;
 // - "/echo/X": "job X"; "/headers": the request's agent and caching headers;
-// - "/slow": 50 bytes, ten at a time 100 ms apart; "/cut": announces 100 bytes, sends 50;
+// - "/slow": 50 bytes, ten at a time 100 ms apart;
 // - "/good/UpdateSettings.txt": an update description naming News.txt;
 // - "/bad/KIND/...": misbehaves in the way KIND names (see Misbehave);
 // - anything else: an empty body.
@@ -66,13 +66,13 @@ private:
             response.status = std::stoi(request.get_param_value("status"));
         while (request.has_param("hold") && !m_bReleased)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (strPath == "/slow" || strPath == "/cut")
-            response.set_content_provider(strPath == "/cut" ? 100 : 50, "text/plain",
-                                          [](size_t uOffset, size_t, httplib::DataSink& sink)
+        if (strPath == "/slow")
+            response.set_content_provider(50, "text/plain",
+                                          [](size_t, size_t, httplib::DataSink& sink)
                                           {
                                               std::this_thread::sleep_for(
                                                   std::chrono::milliseconds(100));
-                                              return uOffset < 50 && sink.write("0123456789", 10);
+                                              return sink.write("0123456789", 10);
                                           });
         else
             response.set_content(body, "text/plain");

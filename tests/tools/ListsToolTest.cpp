@@ -44,6 +44,19 @@ protected:
         return bEnded && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
     }
 
+    // Each run with its arguments ends with its exit status, says the text on standard error
+    // and nothing on standard output.
+    void
+    ExpectRefusals(const std::vector<std::tuple<std::vector<std::string>, int, std::string>>& runs)
+    {
+        for (const auto& [arguments, nStatus, strSaid] : runs)
+        {
+            EXPECT_EQ(Run(arguments), nStatus) << strSaid;
+            EXPECT_NE(m_strErr.find(strSaid), std::string::npos) << m_strErr;
+            EXPECT_EQ(m_strOut, "");
+        }
+    }
+
     std::string m_strOut;
     std::string m_strErr;
 };
@@ -96,8 +109,7 @@ TEST_F(ListsToolTest, ServersAndCheckUpdatesGoPastServersThatDoNotAnswer)
 TEST_F(ListsToolTest, ErrorsAndUsage)
 {
     Write("plain.xml", "<LIST/>");
-    // Arguments, exit status, and a part of what the tool says on standard error.
-    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+    ExpectRefusals({
         {{"unscramble", Path("missing")}, 1, Path("missing")},
         {{"servers", Path("missing")}, 1, ""},
         {{"scramble", Path("plain.xml"), Path("nofolder/list.txt")}, 1, "nofolder"},
@@ -105,14 +117,7 @@ TEST_F(ListsToolTest, ErrorsAndUsage)
         {{}, 2, "Usage"},
         {{"frobnicate"}, 2, "Usage"},
         {{"publish", Path("src"), Path("out"), "--exe-version", "1.19"}, 2, "go together"},
-    };
-    for (const auto& [arguments, nStatus, strErrPart] : cases)
-    {
-        EXPECT_EQ(Run(arguments), nStatus) << strErrPart;
-        EXPECT_NE(m_strErr.find(strErrPart), std::string::npos) << m_strErr;
-        EXPECT_EQ(m_strOut, "");
-    }
-
+    });
     for (const char* pszHelp : {"--help", "-h", "help"})
     {
         EXPECT_EQ(Run({pszHelp}), 0);
@@ -247,26 +252,27 @@ TEST_F(ListsToolTest, ImportM3uKeepsTheMoviesSettingsAndRaisesVersions)
     EXPECT_NE(Read("src/MoviesSettings.txt").find("<FILE_NAME>Tv.txt</FILE_NAME>"),
               std::string::npos);
 
-    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
-        {{"--category", "Free TV", "--file", "../Tv.txt"}, 2, "plain file name"},
-        {{"--category", "Free TV", "--file", "MoviesSettings.txt"}, 2, "plain file name"},
-        {{"--category", "Free TV", "--file", "FreeTV.txt"}, 2, "another category"},
-        {{"--file", "x.txt"}, 2, "Usage"},
-        {{}, 2, "Usage"},
-        {{"--category"}, 2, "Usage"},
-        {{"--category", "\t "}, 2, "name"},
-    };
-    for (const auto& [options, nStatus, strErrPart] : cases)
-    {
-        std::vector<std::string> arguments = {"import-m3u", Path("list.m3u"), Path("src")};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        EXPECT_EQ(Run(arguments), nStatus) << strErrPart;
-        EXPECT_NE(m_strErr.find(strErrPart), std::string::npos) << m_strErr;
-    }
-    EXPECT_EQ(Run({"import-m3u", Path("missing.m3u"), Path("src"), "--category", "X"}), 1);
+    const std::string strList = Path("list.m3u");
+    const std::string strSource = Path("src");
     Write("bad/MoviesSettings.txt", "<M><MOVIES>");
-    EXPECT_EQ(Run({"import-m3u", Path("list.m3u"), Path("bad"), "--category", "X"}), 1);
-    EXPECT_NE(m_strErr.find("does not parse"), std::string::npos) << m_strErr;
+    ExpectRefusals({
+        {{"import-m3u", strList, strSource, "--category", "Free TV", "--file", "../Tv.txt"},
+         2,
+         "plain file name"},
+        {{"import-m3u", strList, strSource, "--category", "Free TV", "--file",
+          "MoviesSettings.txt"},
+         2,
+         "plain file name"},
+        {{"import-m3u", strList, strSource, "--category", "Free TV", "--file", "FreeTV.txt"},
+         2,
+         "another category"},
+        {{"import-m3u", strList, strSource, "--file", "x.txt"}, 2, "Usage"},
+        {{"import-m3u", strList, strSource}, 2, "Usage"},
+        {{"import-m3u", strList, strSource, "--category"}, 2, "Usage"},
+        {{"import-m3u", strList, strSource, "--category", "\t "}, 2, "name"},
+        {{"import-m3u", Path("missing.m3u"), strSource, "--category", "X"}, 1, ""},
+        {{"import-m3u", strList, Path("bad"), "--category", "X"}, 1, "does not parse"},
+    });
     EXPECT_EQ(Read("bad/MoviesSettings.txt"), "<M><MOVIES>");
 }
 
