@@ -292,13 +292,11 @@ TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
         _exit(nUndelivered > 0 && nCallsRefused > 0 ? 0 : 2);
     }
     int nStatus = 0;
-    for (int i = 0; i < 300 && waitpid(pid, &nStatus, WNOHANG) == 0; ++i)
+    pid_t nEnded = 0;
+    for (int i = 0; i < 300 && (nEnded = waitpid(pid, &nStatus, WNOHANG)) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (waitpid(pid, &nStatus, WNOHANG) == 0)
-    {
-        kill(pid, SIGKILL);
+    if (nEnded == 0 && kill(pid, SIGKILL) == 0)
         waitpid(pid, &nStatus, 0);
-        FAIL() << "the workers hung after the application went";
-    }
+    EXPECT_EQ(nEnded, pid) << "the workers hung after the application went";
     EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "status " << nStatus;
 }
