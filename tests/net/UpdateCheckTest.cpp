@@ -216,7 +216,7 @@ struct CAnswerReceiver : QObject
 
 // A kind of misbehaviour (see CTestHttpServer), and the start of the reason a download gives
 // for it; none for a whole 200 answer, which is no failure whatever it holds.
-using Misbehaviour = std::pair<const char*, const char*>;
+using Misbehaviour = std::pair<std::string, std::string>;
 
 class HostileServerTest : public UpdateCheckTest, public ::testing::WithParamInterface<Misbehaviour>
 {
@@ -247,7 +247,7 @@ protected:
 
     std::string Bad(const std::string& strFile) const
     {
-        return m_server.Url("/bad/" + std::string(GetParam().first) + "/" + strFile);
+        return m_server.Url("/bad/" + GetParam().first + "/" + strFile);
     }
 
     const CTestHttpServer m_server;
@@ -263,6 +263,8 @@ TEST_P(HostileServerTest, NothingIsReplacedByLessAndEveryFailureSaysWhy)
     const std::string strExpected = GetParam().second;
     Write("data/icon.gif", "old picture");
     Write("data/ORVANTA/res/News.txt", StoredList("old"));
+    UseServers(Bad(""));
+    const std::vector<std::string> before = Entries();
     CAnswerReceiver receiver;
     auto* pFileJob = new CMyDownload;
     pFileJob->SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
@@ -270,8 +272,6 @@ TEST_P(HostileServerTest, NothingIsReplacedByLessAndEveryFailureSaysWhy)
         Bad("icon.gif").c_str(), Path("data/icon.gif").c_str(), &receiver,
         RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE), 0));
 
-    UseServers(Bad(""));
-    const std::vector<std::string> before = Entries();
     CMyString strAddress;
     EXPECT_EQ(Timed([&] { return SilentCheck(strAddress); }), 0u);
     const std::vector<std::string> log = Timed([this] { return Run(true, true); });
