@@ -4,8 +4,8 @@
 // - "/body": Body(), one whole growth step of a download buffer;
 // - "/echo/X": "job X"; "/headers": the request's agent and caching headers;
 // - "/slow": 50 bytes, ten at a time 100 ms apart;
-// - "/good/UpdateSettings.txt": an update description naming News.txt;
-// - "/bad/KIND/...": misbehaves in the way KIND names (see Misbehave);
+// - "/bad/KIND/...": misbehaves in the way KIND names (see Misbehave), except that
+//   ".../lists/UpdateSettings.txt" is a good update description naming News.txt;
 // - anything else: an empty body.
 // "?status=N" sets the status; with "?hold" the answer waits until the server is released.
 
@@ -50,7 +50,7 @@ private:
     void Serve(const httplib::Request& request, httplib::Response& response)
     {
         const std::string& strPath = request.path;
-        if (strPath.starts_with("/bad/"))
+        if (strPath.starts_with("/bad/") && !strPath.ends_with("/lists/UpdateSettings.txt"))
             return Misbehave(strPath.substr(5, strPath.find('/', 5) - 5), response);
         std::string body;
         if (strPath == "/body")
@@ -60,7 +60,7 @@ private:
         else if (strPath == "/headers")
             for (const char* pszName : {"User-Agent", "Accept", "Cache-Control", "Pragma"})
                 body += request.get_header_value(pszName) + "|";
-        else if (strPath == "/good/UpdateSettings.txt")
+        else if (strPath.ends_with("/lists/UpdateSettings.txt"))
             body = "<U><CATEGORY><VERSION>2.0</VERSION><NAME>News.txt</NAME></CATEGORY></U>";
         if (request.has_param("status"))
             response.status = std::stoi(request.get_param_value("status"));

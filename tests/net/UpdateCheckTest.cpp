@@ -280,7 +280,7 @@ TEST_P(HostileServerTest, NothingIsReplacedByLessAndEveryFailureSaysWhy)
                            "time\nCheck connection to the internet");
     EXPECT_EQ(log.back(), "quit");
 
-    UseServers(m_server.Url("/good/"));
+    UseServers(Bad("lists/"));
     EXPECT_EQ(Timed([this] { return Run(true); }),
               (std::vector<std::string>{
                   "yes/no: Updates Are Available.\nWhould You Like To Update Now?",
