@@ -5,9 +5,11 @@
 // - "/echo/X": "job X"; "/headers": the request's agent and caching headers;
 // - "/slow": 50 bytes, ten at a time 100 ms apart;
 // - "/bad/KIND/...": misbehaves in the way KIND names (see Misbehave), except that
-//   ".../lists/UpdateSettings.txt" is a good update description naming News.txt;
+//   ".../lists/UpdateSettings.txt", here and anywhere, is a good update description naming
+//   News.txt;
 // - anything else: an empty body.
-// "?status=N" sets the status; with "?hold" the answer waits until the server is released.
+// "?status=N" sets the status; with "?hold", and for files below "/held/" other than the
+// description, the answer waits until the server is released.
 
 #include "config/FileHandler.h"
 #include "net/MyDownload.h"
@@ -45,6 +47,7 @@ public:
     }
     const std::string& Body() const { return m_body; }
     void Release() { m_bReleased = true; }
+    int HeldAnswers() const { return m_nHeldAnswers; }
 
 private:
     void Serve(const httplib::Request& request, httplib::Response& response)
@@ -64,8 +67,11 @@ private:
             body = "<U><CATEGORY><VERSION>2.0</VERSION><NAME>News.txt</NAME></CATEGORY></U>";
         if (request.has_param("status"))
             response.status = std::stoi(request.get_param_value("status"));
-        while (request.has_param("hold") && !m_bReleased)
+        const bool bHeld =
+            request.has_param("hold") || (strPath.starts_with("/held/") && body.empty());
+        while (bHeld && !m_bReleased)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        m_nHeldAnswers += bHeld ? 1 : 0;
         if (strPath == "/slow")
             response.set_content_provider(50, "text/plain",
                                           [](size_t, size_t, httplib::DataSink& sink)
@@ -116,6 +122,7 @@ private:
 
     std::string m_body;
     std::atomic<bool> m_bReleased{false};
+    std::atomic<int> m_nHeldAnswers{0};
     httplib::Server m_server;
     int m_nPort = 0;
     std::thread m_thread;

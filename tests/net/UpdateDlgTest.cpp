@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "config/FileHandler.h"
 #include "config/Settings.h"
+#include "net/TestHttpServer.h"
 #include "skin/MyMessageBox.h"
 #include "skin/WidgetTestSupport.h"
 
@@ -14,10 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -180,43 +178,27 @@ TEST_F(UpdateDlgTest, WithNothingToFetchOnlyOneMessageShows)
 TEST_F(UpdateDlgTest, CancelDuringSlowDownloadWritesNothingWhenTheAnswerComesLate)
 {
     // The lists' answers wait until the test releases them.
-    std::atomic<bool> bRelease = false;
-    std::atomic<bool> bAnswered = false;
-    httplib::Server server;
-    server.Get("/lists/(.*)",
-               [&](const httplib::Request& request, httplib::Response& response)
-               {
-                   const bool bDescription = request.matches[1] == "UpdateSettings.txt";
-                   for (int i = 0; i < 1000 && !bDescription && !bRelease; ++i)
-                       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                   response.set_content(bDescription ? kDescription : "late", "text/plain");
-                   bAnswered = bAnswered || !bDescription;
-               });
-    const int nPort = server.bind_to_any_port("127.0.0.1");
-    std::thread serving([&server] { server.listen_after_bind(); });
-    UseServers("http://127.0.0.1:" + std::to_string(nPort) + "/lists/");
-
+    CTestHttpServer server;
+    UseServers(server.Url("/held/lists/"));
     {
         CUpdateDlg dlg;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout,
                          [&dlg]
                          {
-                             if (dlg.isVisible() && dlg.GetTotal() == 2)
+                             if (dlg.isVisible() && dlg.GetTotal() == 1)
                                  QTest::mouseClick(&dlg.GetCancelButton(), Qt::LeftButton);
                          });
         poll.start(20);
         EXPECT_EQ(Run(dlg), CUpdateDlg::RESULT_CANCEL);
         EXPECT_TRUE(dlg.IsCancelled());
-        // The answers arrive while the cancelled dialog still exists, and find no receiver.
-        bRelease = true;
-        EXPECT_TRUE(PumpEventsUntil([&bAnswered] { return bAnswered.load(); }));
+        // The answer arrives while the cancelled dialog still exists, and finds no receiver.
+        server.Release();
+        EXPECT_TRUE(PumpEventsUntil([&server] { return server.HeldAnswers() == 1; }));
         PumpEventsUntil([] { return false; }, 1);
     }
-    server.stop();
-    serving.join();
     EXPECT_EQ(m_boxes, std::vector<std::string>{kQuestion});
-    EXPECT_EQ(ResFile("SearchSettings.txt") + ResFile("News.txt"), "");
+    EXPECT_EQ(ResFile("News.txt"), "");
     EXPECT_TRUE(m_ends.empty());
 }
 
