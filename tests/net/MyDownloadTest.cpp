@@ -1,9 +1,8 @@
 #include "net/MyDownload.h"
 
+#include "TestHttpServer.h"
 #include "TestSupport.h"
 #include "platform/WindowMessage.h"
-
-#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,10 +14,10 @@
 namespace
 {
 
-// The answers of download jobs: cookie (lParam) and result (wParam), ordered by cookie.
+// The answers of download jobs: cookie (lParam) to result (wParam).
 using Answers = std::multimap<intptr_t, uintptr_t>;
 
-// Records every window message it gets, in a list that outlives it.
+// Records the answers in a list that outlives it.
 struct CReceiver : QObject
 {
     explicit CReceiver(Answers& answers) : m_answers(answers) {}
@@ -32,7 +31,7 @@ struct CReceiver : QObject
     Answers& m_answers;
 };
 
-// Counts the jobs that have been deleted, so a test knows when a job's thread is done.
+// Counts the jobs deleted, so a test knows when a job's thread is done.
 std::atomic<int> g_nJobsEnded{0};
 struct CCountedDownload : CMyDownload
 {
@@ -50,7 +49,6 @@ bool TailIsZero(const CMyBuffer& buffer)
                        [](char c) { return c == 0; });
 }
 
-// A server on 127.0.0.1 that answers by path: see Serve.
 class Download : public ScratchHome
 {
 protected:
@@ -60,52 +58,9 @@ protected:
         TestApplication();
         setenv("no_proxy", "127.0.0.1", 1);
         g_nJobsEnded = 0;
-        for (uint32_t i = 0; i < CMyBuffer::GROW_BY; ++i)
-            m_body += static_cast<char>('a' + i % 23);
-        m_server.Get(".*", [this](const httplib::Request& request, httplib::Response& response)
-                     { Serve(request, response); });
-        m_strBase = "http://127.0.0.1:" + std::to_string(m_server.bind_to_any_port("127.0.0.1"));
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::yield();
     }
-    void TearDown() override
-    {
-        m_bReleased = true;
-        m_server.stop();
-        m_thread.join();
-        ScratchHome::TearDown();
-    }
+    CMyString Url(const std::string& strPath) const { return m_server.Url(strPath).c_str(); }
 
-    // Answers by path; "/empty", like any unknown path, answers an empty body. "?status=N" sets
-    // the status; with "?hold" the answer waits until the test releases it.
-    void Serve(const httplib::Request& request, httplib::Response& response)
-    {
-        const std::string& strPath = request.path;
-        std::string body;
-        if (strPath == "/body")
-            body = m_body;
-        else if (strPath.starts_with("/echo/"))
-            body = "job " + strPath.substr(6);
-        else if (strPath == "/headers")
-            for (const char* pszName : {"User-Agent", "Accept", "Cache-Control", "Pragma"})
-                body += request.get_header_value(pszName) + "|";
-        if (request.has_param("status"))
-            response.status = std::stoi(request.get_param_value("status"));
-        while (request.has_param("hold") && !m_bReleased)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (strPath == "/slow" || strPath == "/cut") // "/cut" announces 100 bytes, sends 50
-            response.set_content_provider(strPath == "/cut" ? 100 : 50, "text/plain", SlowBlock);
-        else
-            response.set_content(body, "text/plain");
-    }
-    // Ten bytes at a time, 100 ms apart; the connection breaks after 50 bytes.
-    static bool SlowBlock(size_t uOffset, size_t, httplib::DataSink& sink)
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        return uOffset < 50 && sink.write("0123456789", 10);
-    }
-    CMyString Url(const std::string& strPath) const { return (m_strBase + strPath).c_str(); }
     // Starts a job on its own thread: into the file, or into a buffer when strTarget is empty.
     void Start(const std::string& strPath, uintptr_t uCookie, const std::string& strTarget = "")
     {
@@ -116,7 +71,6 @@ protected:
                         : pJob->StartFileDownload(Url(strPath), Path(strTarget).c_str(),
                                                   m_pReceiver.get(), m_uFileMessage, uCookie));
     }
-    // Waits until that many jobs have ended; answers what they sent.
     Answers WaitForJobs(int nJobs)
     {
         EXPECT_TRUE(PumpEventsUntil([nJobs] { return g_nJobsEnded == nJobs; }));
@@ -128,11 +82,8 @@ protected:
         return static_cast<size_t>(std::distance(begin(entries), end(entries)));
     }
 
-    httplib::Server m_server;
-    std::thread m_thread;
-    std::string m_strBase;
-    std::string m_body;
-    std::atomic<bool> m_bReleased = false;
+    CTestHttpServer m_server;
+    const std::string m_body = m_server.Body();
     const uint32_t m_uFileMessage = RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE);
     const uint32_t m_uBufferMessage = RegisterWindowMessage(MESSAGE_BUFFER_DOWNLOAD_COMPLETE);
     Answers m_answers;
@@ -180,36 +131,15 @@ TEST_F(Download, Status200FillsTheBufferAndTheFileWithTheRightHeaders)
               std::filesystem::perms::others_read);
 }
 
-TEST_F(Download, FailuresAnswerFalseAndLeaveNoFile)
-{
-    CMyDownload job;
-    EXPECT_FALSE(job.DownloadToBuffer(CMyString()));
-    for (const char* pszPath : {"/body?status=404", "/body?status=500", "/body?status=204", "/cut"})
-    {
-        EXPECT_FALSE(job.DownloadToBuffer(Url(pszPath))) << pszPath;
-        EXPECT_EQ(job.GetBuffer().GetData(), nullptr) << pszPath;
-    }
-    EXPECT_FALSE(job.DownloadToBuffer(CLocalSocket(-1).Url().c_str())); // a refused connection
-
-    // File jobs create nothing, and an existing file keeps its whole old content.
-    Write("kept.xml", "old content");
-    Start("/body?status=404", 0, "new.xml");
-    Start("/body?status=500", 1, "kept.xml");
-    Start("/cut", 2, "kept.xml");
-    Start("/body?status=404", 3); // a buffer job reports failure with a null buffer
-    EXPECT_EQ(WaitForJobs(4), (Answers{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
-    EXPECT_EQ(Read("kept.xml"), "old content");
-    EXPECT_EQ(FilesInScratch(), 1u);
-}
-
-// Every failure names its reason: to the caller of a download on its own thread, and for the
-// jobs on threads of their own in the trace.
-TEST_F(Download, FailuresSayWhy)
+// Every failure answers false, leaves no file and names its reason: to the caller of a download
+// on its own thread, and for the jobs on threads of their own in the trace.
+TEST_F(Download, FailuresSayWhyAndLeaveNoFile)
 {
     CMyDownload job;
     const auto Why = [&job](const CMyString& strUrl)
     {
         EXPECT_FALSE(job.DownloadToBuffer(strUrl));
+        EXPECT_EQ(job.GetBuffer().GetData(), nullptr);
         const CMyString strReason = job.GetResult().Describe();
         return std::string(strReason.IsEmpty() ? "" : strReason.GetBuffer());
     };
@@ -218,9 +148,9 @@ TEST_F(Download, FailuresSayWhy)
     EXPECT_EQ(job.GetResult().failure, DownloadFailure::HttpStatus);
     EXPECT_EQ(job.GetResult().nHttpStatus, 404);
     EXPECT_EQ(Why(Url("/body?status=500")), "HTTP status 500");
-    EXPECT_EQ(Why(Url("/empty?status=204")), "HTTP status 204"); // no body to stop
+    EXPECT_EQ(Why(Url("/body?status=204")), "HTTP status 204");
     EXPECT_EQ(Why(CLocalSocket(-1).Url().c_str()), "connection refused");
-    EXPECT_TRUE(Why(Url("/cut")).starts_with("network error: transfer closed"));
+    EXPECT_TRUE(Why(Url("/bad/truncated/x")).starts_with("network error: transfer closed"));
     job.SetLimits(100, 1);
     EXPECT_EQ(Why(Url("/body")), "too large: more than 100 bytes");
     EXPECT_TRUE(Why(Url("/echo/late?hold")).starts_with("timed out: Operation timed out after"));
@@ -228,22 +158,27 @@ TEST_F(Download, FailuresSayWhy)
     EXPECT_TRUE(job.GetResult().Succeeded());
     EXPECT_TRUE(job.GetResult().Describe().IsEmpty());
 
+    // File jobs create nothing, and an existing file keeps its whole old content; a buffer job
+    // reports failure with a null buffer.
     setenv("ORVANTA_DEBUG", "1", 1);
+    Write("kept.xml", "old content");
     Write("plain.txt", "a file, not a folder");
     testing::internal::CaptureStderr();
-    Start("/body", 1, "plain.txt/icon.gif");
-    Start("/body?status=404", 2, "new.gif");
-    EXPECT_EQ(WaitForJobs(2), (Answers{{1, 0}, {2, 0}}));
+    Start("/body?status=404", 0, "new.xml");
+    Start("/body?status=500", 1, "kept.xml");
+    Start("/bad/truncated/x", 2, "kept.xml");
+    Start("/body?status=404", 3);
+    Start("/body", 4, "plain.txt/icon.gif");
+    EXPECT_EQ(WaitForJobs(5), (Answers{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}));
     const std::string strTrace = testing::internal::GetCapturedStderr();
     unsetenv("ORVANTA_DEBUG");
-    EXPECT_NE(strTrace.find("Download of " + m_strBase + "/body failed: cannot write: " +
-                            Path("plain.txt/icon.gif") + ": Not a directory\n"),
-              std::string::npos)
-        << strTrace;
-    EXPECT_NE(
-        strTrace.find("Download of " + m_strBase + "/body?status=404 failed: HTTP status 404\n"),
-        std::string::npos)
-        << strTrace;
+    EXPECT_EQ(Read("kept.xml"), "old content");
+    EXPECT_EQ(FilesInScratch(), 2u);
+    for (const std::string& strLine :
+         {"Download of " + m_server.Url("/body") +
+              " failed: cannot write: " + Path("plain.txt/icon.gif") + ": Not a directory\n",
+          "Download of " + m_server.Url("/body?status=404") + " failed: HTTP status 404\n"})
+        EXPECT_NE(strTrace.find(strLine), std::string::npos) << strTrace;
 }
 
 TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)
@@ -252,23 +187,7 @@ TEST_F(Download, JobsWhoseReceiverIsGoneEndQuietly)
     Start("/echo/5?hold", 5, "late.xml");
     Start("/echo/6?hold", 6);
     m_pReceiver.reset();
-    m_bReleased = true;
+    m_server.Release();
     EXPECT_TRUE(WaitForJobs(2).empty());
     EXPECT_EQ(Read("late.xml"), "job 5");
-}
-
-TEST_F(Download, ManyJobsAtOnceAnswerOnceEach)
-{
-    for (uintptr_t i = 0; i < 20; ++i)
-        Start("/echo/" + std::to_string(i), i);
-    const Answers answers = WaitForJobs(20);
-    ASSERT_EQ(answers.size(), 20u);
-    intptr_t nExpected = 0;
-    for (const auto& [nCookie, wParam] : answers)
-    {
-        std::unique_ptr<CMyBuffer> pBuffer(reinterpret_cast<CMyBuffer*>(wParam));
-        ASSERT_EQ(nCookie, nExpected++);
-        ASSERT_NE(pBuffer, nullptr);
-        EXPECT_EQ(Text(*pBuffer), "job " + std::to_string(nCookie));
-    }
 }

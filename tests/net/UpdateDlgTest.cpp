@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "config/FileHandler.h"
 #include "config/Settings.h"
+#include "net/TestHttpServer.h"
 #include "skin/MyMessageBox.h"
 #include "skin/WidgetTestSupport.h"
 
@@ -14,10 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -60,10 +58,9 @@ protected:
     // The server list names a dead server first, then the given one.
     void UseServers(const std::string& strUrl)
     {
-        const CLocalSocket dead(-1);
         Write("data/ORVANTA/res/ServerSettings.txt",
-              CFileHandler::Scramble("<L><URL>" + dead.Url("/lists/") + "</URL><URL>" + strUrl +
-                                     "</URL></L>"));
+              CFileHandler::Scramble("<L><URL>" + CLocalSocket(-1).Url("/lists/") + "</URL><URL>" +
+                                     strUrl + "</URL></L>"));
     }
     std::string ResFile(const std::string& strName) { return Read("data/ORVANTA/res/" + strName); }
     // Runs the dialog with observed restart and quit; the restart also records whether the
@@ -90,7 +87,9 @@ protected:
     bool m_bShownAtEnd = false;
 };
 
-TEST_F(UpdateDlgTest, FirstRunFetchesEveryListShowingProgressThenRestarts)
+// The first run fetches every list without a question and restarts at once; on request, the
+// update asks, fetches after Yes and restarts (after the program quits) only on OK.
+TEST_F(UpdateDlgTest, FetchesEveryListShowingProgressThenRestarts)
 {
     const CListServer server({{"UpdateSettings.txt", kDescription},
                               {"SearchSettings.txt", PublishedList("search")},
@@ -100,7 +99,6 @@ TEST_F(UpdateDlgTest, FirstRunFetchesEveryListShowingProgressThenRestarts)
     dlg.m_bFirstRun = true;
     QImage shot;
     EXPECT_EQ(Run(dlg, &shot), CUpdateDlg::RESULT_CLOSED);
-
     EXPECT_EQ(m_ends, std::vector<std::string>{"restart now"});
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(ResFile("SearchSettings.txt") + ResFile("News.txt"),
@@ -125,6 +123,22 @@ TEST_F(UpdateDlgTest, FirstRunFetchesEveryListShowingProgressThenRestarts)
         for (int nY = text.top(); nY <= text.bottom(); ++nY)
             nTextPixels += IsNear(PixelAt(shot, nX, nY), SkinColor(pSkin->m_clrDialogText), 40);
     EXPECT_GT(nTextPixels, 20);
+
+    m_ends.clear();
+    for (const bool bCancel : {false, true})
+    {
+        std::filesystem::remove(Path("data/ORVANTA/res/News.txt"));
+        m_bCancel = bCancel;
+        m_boxes.clear();
+        CUpdateDlg request;
+        EXPECT_EQ(Run(request), CUpdateDlg::RESULT_CLOSED);
+        EXPECT_EQ(m_boxes,
+                  (std::vector<std::string>{
+                      kQuestion, "1: Update Success\nClick Ok To Restart The Application"}));
+        EXPECT_EQ(ResFile("News.txt"), StoredList("news"));
+    }
+    EXPECT_EQ(m_ends, std::vector<std::string>{"restart after quit"}); // only after OK
+    EXPECT_TRUE(m_bShownAtEnd);
 }
 
 TEST_F(UpdateDlgTest, WithNothingToFetchOnlyOneMessageShows)
@@ -160,73 +174,31 @@ TEST_F(UpdateDlgTest, WithNothingToFetchOnlyOneMessageShows)
     EXPECT_TRUE(m_settings.IsCopySettings()); // after the failed first run, the next is one too
 }
 
-TEST_F(UpdateDlgTest, OnRequestDownloadsAfterYesAndRestartsOnlyOnOk)
-{
-    const CListServer server({{"UpdateSettings.txt", kDescription},
-                              {"SearchSettings.txt", PublishedList("search")},
-                              {"News.txt", PublishedList("news")}});
-    UseServers(server.Url());
-    for (const bool bCancel : {false, true})
-    {
-        m_bCancel = bCancel;
-        m_boxes.clear();
-        CUpdateDlg dlg;
-        EXPECT_EQ(Run(dlg), CUpdateDlg::RESULT_CLOSED);
-        EXPECT_EQ(m_boxes,
-                  (std::vector<std::string>{
-                      kQuestion, "1: Update Success\nClick Ok To Restart The Application"}));
-        EXPECT_EQ(ResFile("News.txt"), StoredList("news"));
-        std::filesystem::remove(Path("data/ORVANTA/res/News.txt"));
-    }
-    EXPECT_EQ(m_ends, std::vector<std::string>{"restart after quit"}); // only after OK
-    EXPECT_TRUE(m_bShownAtEnd);
-}
-
 // Once found a fault: the late answers reached a receiver that had gone.
 TEST_F(UpdateDlgTest, CancelDuringSlowDownloadWritesNothingWhenTheAnswerComesLate)
 {
-    std::atomic<bool> bRelease = false;
-    std::atomic<bool> bAnswered = false;
-    httplib::Server server;
-    server.Get("/lists/UpdateSettings.txt", [](const httplib::Request&, httplib::Response& res)
-               { res.set_content(kDescription, "text/plain"); });
-    server.Get("/lists/(.*)",
-               [&](const httplib::Request&, httplib::Response& res)
-               {
-                   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-                   while (!bRelease && std::chrono::steady_clock::now() < giveUp)
-                       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                   res.set_content("late", "text/plain");
-                   bAnswered = true;
-               });
-    const int nPort = server.bind_to_any_port("127.0.0.1");
-    std::thread serving([&server] { server.listen_after_bind(); });
-    UseServers("http://127.0.0.1:" + std::to_string(nPort) + "/lists/");
-
-    int nResult = 0;
+    // The lists' answers wait until the test releases them.
+    CTestHttpServer server;
+    UseServers(server.Url("/held/lists/"));
     {
         CUpdateDlg dlg;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout,
                          [&dlg]
                          {
-                             if (dlg.isVisible() && dlg.GetTotal() == 2)
+                             if (dlg.isVisible() && dlg.GetTotal() == 1)
                                  QTest::mouseClick(&dlg.GetCancelButton(), Qt::LeftButton);
                          });
         poll.start(20);
-        nResult = Run(dlg);
+        EXPECT_EQ(Run(dlg), CUpdateDlg::RESULT_CANCEL);
         EXPECT_TRUE(dlg.IsCancelled());
-        // The answers arrive while the cancelled dialog still exists, and find no receiver.
-        bRelease = true;
-        EXPECT_TRUE(PumpEventsUntil([&bAnswered] { return bAnswered.load(); }));
+        // The answer arrives while the cancelled dialog still exists, and finds no receiver.
+        server.Release();
+        EXPECT_TRUE(PumpEventsUntil([&server] { return server.HeldAnswers() == 1; }));
         PumpEventsUntil([] { return false; }, 1);
     }
-    server.stop();
-    serving.join();
-
-    EXPECT_EQ(nResult, CUpdateDlg::RESULT_CANCEL);
     EXPECT_EQ(m_boxes, std::vector<std::string>{kQuestion});
-    EXPECT_EQ(ResFile("SearchSettings.txt") + ResFile("News.txt"), "");
+    EXPECT_EQ(ResFile("News.txt"), "");
     EXPECT_TRUE(m_ends.empty());
 }
 

@@ -22,8 +22,8 @@ TEST(VersionTest, PartsAreTheNumbersBetweenTheDotsAndCompareAsNumbers)
     EXPECT_GT(V("1.18"), V("1.2")); // 18 > 2, not a decimal fraction
     EXPECT_GT(V("10.0"), V("9.99"));
     EXPECT_EQ(V("2.0"), V("2.0.0.0"));
-    EXPECT_GE(V("2.0.0.1"), V("2.0"));
-    EXPECT_LT(V("3"), V("1.0")); // without a dot: older than every valid version
+    EXPECT_GT(V("2.0.0.1"), V("2.0")); // the fourth part counts too
+    EXPECT_LT(V("3"), V("1.0"));       // without a dot: older than every valid version
     EXPECT_EQ(V("3").Compare(V("7")), 0);
 }
 } // namespace

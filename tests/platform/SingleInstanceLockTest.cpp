@@ -59,7 +59,7 @@ TEST_F(SingleInstanceLock, KeptInAPrivateFolderAndOnlyALiveHolderRefuses)
     const std::string strOwn = Path("orvanta-" + std::to_string(getuid()));
     const std::string strOpen = Path("open-run");
     std::filesystem::create_directories(strOpen);
-    chmod(strOpen.c_str(), 0777);
+    chmod(strOpen.c_str(), 0705); // readable by others, though not by the group
     for (const std::string& strRuntime : {std::string("relative/run"), Path("missing"), strOpen})
     {
         setenv("XDG_RUNTIME_DIR", strRuntime.c_str(), 1);

@@ -17,8 +17,19 @@
 namespace
 {
 
-// Made on the main thread; handles messages: records their parameters, counts the calls that
-// came on another thread, and answers through a function (by default wParam * 1000 + lParam).
+// Counts its instances alive: an object carried by a message is freed exactly once.
+struct CCounted
+{
+    explicit CCounted(int n) : m_n(n) { ++s_nAlive; }
+    ~CCounted() { --s_nAlive; }
+    CCounted(const CCounted&) = delete;
+    CCounted& operator=(const CCounted&) = delete;
+    int m_n;
+    static inline int s_nAlive = 0;
+};
+
+// Made on the main thread; records the parameters of each message, counts the calls that came
+// on another thread, and answers through m_answer (by default wParam * 1000 + lParam).
 struct CReceiver : QObject
 {
     bool event(QEvent* pEvent) override
@@ -28,12 +39,12 @@ struct CReceiver : QObject
             return QObject::event(pEvent);
         m_calls.emplace_back(pMessage->GetWParam(), pMessage->GetLParam());
         m_uOffMainThread += std::this_thread::get_id() == m_mainThread ? 0 : 1;
-        pMessage->SetResult(m_answer(pMessage->GetWParam(), pMessage->GetLParam()));
+        pMessage->SetResult(m_answer(*pMessage));
         return true;
     }
 
-    std::function<intptr_t(uintptr_t, intptr_t)> m_answer = [](uintptr_t wParam, intptr_t lParam)
-    { return static_cast<intptr_t>(wParam) * 1000 + lParam; };
+    std::function<intptr_t(CWindowMessageEvent&)> m_answer = [](CWindowMessageEvent& message)
+    { return static_cast<intptr_t>(message.GetWParam()) * 1000 + message.GetLParam(); };
     std::vector<std::pair<uintptr_t, intptr_t>> m_calls;
     std::atomic<size_t> m_uOffMainThread = 0;
     const std::thread::id m_mainThread = std::this_thread::get_id();
@@ -81,7 +92,7 @@ TEST(WindowMessageRegistry, EqualNamesShareANumber_AlsoAcrossThreads)
     EXPECT_EQ(std::set<uint32_t>(numbers.begin(), numbers.end()).size(), 1u);
 }
 
-TEST_F(WindowMessage, PostIsHandledOnlyWhenEventsAreProcessed)
+TEST_F(WindowMessage, PostIsHandledLaterOnTheMainThreadAndItsObjectIsFreedOnce)
 {
     CReceiver receiver;
     EXPECT_TRUE(PostWindowMessage(&receiver, m_uMessage, 12, -34));
@@ -91,79 +102,35 @@ TEST_F(WindowMessage, PostIsHandledOnlyWhenEventsAreProcessed)
     EXPECT_EQ(receiver.m_calls, (decltype(receiver.m_calls){{12, -34}, {56, 78}}));
     EXPECT_EQ(receiver.m_uOffMainThread, 0u); // also the message the worker posted
 
-    // Messages still queued for a receiver that goes away are dropped with it.
-    auto* pGone = new CReceiver;
-    EXPECT_TRUE(PostWindowMessage(pGone, m_uMessage, 1, 1));
-    delete pGone;
-    QCoreApplication::sendPostedEvents();
-}
-
-namespace
-{
-
-// Counts its instances alive: an object carried by a message is freed exactly once.
-struct CCounted
-{
-    explicit CCounted(int n) : m_n(n) { ++s_nAlive; }
-    ~CCounted() { --s_nAlive; }
-    CCounted(const CCounted&) = delete;
-    CCounted& operator=(const CCounted&) = delete;
-    int m_n;
-    static inline int s_nAlive = 0;
-};
-
-// Takes the object of code 1 as a CCounted, asks code 2's for another type, and leaves code 3's.
-struct CPayloadTaker : QObject
-{
-    bool event(QEvent* pEvent) override
+    // An object posted with code 1 is taken by the handler, once, and its address was the second
+    // parameter; code 2's is asked for as another type, and code 3's left: both freed after.
+    std::unique_ptr<CCounted> pTaken;
+    bool bTakenTwice = false;
+    bool bOtherType = false;
+    receiver.m_answer = [&](CWindowMessageEvent& message)
     {
-        CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
-        if (pMessage == nullptr)
-            return QObject::event(pEvent);
-        if (pMessage->GetWParam() == 1)
+        if (message.GetWParam() == 1)
         {
-            m_pTaken = pMessage->TakePayload<CCounted>();
-            m_bSameAddress = m_pTaken != nullptr &&
-                             pMessage->GetLParam() == reinterpret_cast<intptr_t>(m_pTaken.get());
-            m_bTakenTwice = pMessage->TakePayload<CCounted>() != nullptr;
+            pTaken = message.TakePayload<CCounted>();
+            EXPECT_EQ(message.GetLParam(), reinterpret_cast<intptr_t>(pTaken.get()));
+            bTakenTwice = message.TakePayload<CCounted>() != nullptr;
         }
-        else if (pMessage->GetWParam() == 2)
-            m_bOtherType = pMessage->TakePayload<std::string>() != nullptr;
-        ++m_nHandled;
-        return true;
-    }
-    std::unique_ptr<CCounted> m_pTaken;
-    bool m_bSameAddress = false;
-    bool m_bTakenTwice = false;
-    bool m_bOtherType = false;
-    int m_nHandled = 0;
-};
-
-} // namespace
-
-TEST_F(WindowMessage, AnObjectPostedWithAMessageIsTheHandlersOrGoesWithTheMessage)
-{
-    CPayloadTaker receiver;
-    // Taken by the handler, once: its address was the second parameter.
-    ASSERT_TRUE(PostWindowMessage(&receiver, m_uMessage, 1, std::make_unique<CCounted>(7)));
+        else if (message.GetWParam() == 2)
+            bOtherType = message.TakePayload<std::string>() != nullptr;
+        return 0;
+    };
+    for (uintptr_t uCode = 1; uCode <= 3; ++uCode)
+        PostWindowMessage(&receiver, m_uMessage, uCode, std::make_unique<CCounted>(7));
     QCoreApplication::sendPostedEvents();
-    ASSERT_NE(receiver.m_pTaken, nullptr);
-    EXPECT_EQ(receiver.m_pTaken->m_n, 7);
-    EXPECT_TRUE(receiver.m_bSameAddress);
-    EXPECT_FALSE(receiver.m_bTakenTwice);
+    EXPECT_EQ(receiver.m_calls.size(), 5u);
+    ASSERT_NE(pTaken, nullptr);
+    EXPECT_EQ(pTaken->m_n, 7);
+    EXPECT_FALSE(bTakenTwice || bOtherType);
     EXPECT_EQ(CCounted::s_nAlive, 1);
-    receiver.m_pTaken.reset();
-
-    // Asked for as another type, or left by the handler: freed after delivery.
-    PostWindowMessage(&receiver, m_uMessage, 2, std::make_unique<CCounted>(1));
-    PostWindowMessage(&receiver, m_uMessage, 3, std::make_unique<CCounted>(2));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(receiver.m_nHandled, 3);
-    EXPECT_FALSE(receiver.m_bOtherType);
-    EXPECT_EQ(CCounted::s_nAlive, 0);
+    pTaken.reset();
 
     // Never delivered: the receiver went first, or there was none; also from a worker.
-    auto* pGone = new CPayloadTaker;
+    auto* pGone = new CReceiver;
     EXPECT_TRUE(PostWindowMessage(pGone, m_uMessage, 1, std::make_unique<CCounted>(3)));
     std::thread([&] { PostWindowMessage(pGone, m_uMessage, 1, std::make_unique<CCounted>(4)); })
         .join();
@@ -177,10 +144,14 @@ TEST_F(WindowMessage, AnObjectPostedWithAMessageIsTheHandlersOrGoesWithTheMessag
 
 TEST_F(WindowMessage, AQueuedCallRunsLaterOnTheMainThreadWithoutTheCallerWaiting)
 {
-    // The worker has returned before the call runs: nothing waits for it.
+    // The worker has returned before its calls run; the second is guarded by a pointer to an
+    // object that goes meanwhile, and finds it gone.
     std::thread::id ranOn;
     std::string strSeen;
-    auto worker = Start(
+    auto* pGone = new CReceiver;
+    const QPointer<CReceiver> pGuard(pGone);
+    int nReached = 0;
+    Start(
         [&]
         {
             std::string strResult = "result";
@@ -190,32 +161,15 @@ TEST_F(WindowMessage, AQueuedCallRunsLaterOnTheMainThreadWithoutTheCallerWaiting
                     ranOn = std::this_thread::get_id();
                     strSeen = strResult;
                 }));
-        });
-    worker.wait();
+            CallOnApplicationThread([&nReached, pGuard] { nReached += pGuard.isNull() ? 1 : 2; });
+        })
+        .wait();
     EXPECT_TRUE(strSeen.empty());
-    EXPECT_TRUE(PumpEventsUntil([&] { return !strSeen.empty(); }));
+    delete pGone;
+    EXPECT_TRUE(PumpEventsUntil([&] { return nReached != 0; }));
     EXPECT_EQ(strSeen, "result");
     EXPECT_EQ(ranOn, std::this_thread::get_id());
-
-    // A call guarded by a pointer to an object that went meanwhile finds it gone.
-    auto* pGone = new CReceiver;
-    const QPointer<CReceiver> pGuard(pGone);
-    int nRan = 0;
-    int nReached = 0;
-    auto late = Start(
-        [&]
-        {
-            CallOnApplicationThread(
-                [&nRan, &nReached, pGuard]
-                {
-                    ++nRan;
-                    nReached += pGuard.isNull() ? 0 : 1;
-                });
-        });
-    late.wait();
-    delete pGone;
-    EXPECT_TRUE(PumpEventsUntil([&] { return nRan == 1; }));
-    EXPECT_EQ(nReached, 0);
+    EXPECT_EQ(nReached, 1);
     EXPECT_FALSE(CallOnApplicationThread(nullptr));
 }
 
@@ -246,8 +200,9 @@ TEST_F(WindowMessage, AHandlerRunningANestedLoopLetsOtherSendsThrough)
     // its own, as a dialog would: the second worker's message must get through meanwhile.
     CReceiver receiver;
     intptr_t nSecond = 0;
-    receiver.m_answer = [&](uintptr_t wParam, intptr_t)
+    receiver.m_answer = [&](CWindowMessageEvent& message)
     {
+        const uintptr_t wParam = message.GetWParam();
         if (wParam == 1)
         {
             auto second = Start([&] { nSecond = SendWindowMessage(&receiver, m_uMessage, 2, 0); });
@@ -268,8 +223,11 @@ TEST_F(WindowMessage, ManyWorkersSendingAtOnceEachGetTheirAnswersOnTheMainThread
     // order the two, which ThreadSanitizer checks.
     CReceiver receiver;
     std::vector<intptr_t> seen(6, -1);
-    receiver.m_answer = [&seen](uintptr_t wParam, intptr_t lParam)
-    { return seen[wParam] = static_cast<intptr_t>(wParam) * 1000 + lParam; };
+    receiver.m_answer = [&seen](CWindowMessageEvent& message)
+    {
+        return seen[message.GetWParam()] =
+                   static_cast<intptr_t>(message.GetWParam()) * 1000 + message.GetLParam();
+    };
     std::atomic<int> nWrongAnswers = 0;
     std::vector<std::future<void>> workers;
     for (uintptr_t t = 0; t < seen.size(); ++t)
@@ -334,13 +292,11 @@ TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
         _exit(nUndelivered > 0 && nCallsRefused > 0 ? 0 : 2);
     }
     int nStatus = 0;
-    for (int i = 0; i < 300 && waitpid(pid, &nStatus, WNOHANG) == 0; ++i)
+    pid_t nEnded = 0;
+    for (int i = 0; i < 300 && (nEnded = waitpid(pid, &nStatus, WNOHANG)) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (waitpid(pid, &nStatus, WNOHANG) == 0)
-    {
-        kill(pid, SIGKILL);
+    if (nEnded == 0 && kill(pid, SIGKILL) == 0)
         waitpid(pid, &nStatus, 0);
-        FAIL() << "the workers hung after the application went";
-    }
+    EXPECT_EQ(nEnded, pid) << "the workers hung after the application went";
     EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "status " << nStatus;
 }

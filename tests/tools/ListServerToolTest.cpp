@@ -8,19 +8,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <tuple>
 
 namespace
 {
@@ -28,64 +20,36 @@ namespace
 class ListServerToolTest : public ScratchHome
 {
 protected:
-    void TearDown() override
-    {
-        WaitForExit(true);
-        ScratchHome::TearDown();
-    }
-
     // Starts the server with the arguments, its output going to files of the scratch folder.
-    void Start(std::vector<std::string> words)
+    void Start(const QStringList& arguments)
     {
-        words.insert(words.begin(), ORVANTA_LISTSERVER_TOOL);
-        std::vector<char*> argv;
-        for (std::string& strWord : words)
-            argv.push_back(strWord.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, Path("server.stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, Path("server.stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_EQ(
-            posix_spawn(&m_nPid, ORVANTA_LISTSERVER_TOOL, &actions, nullptr, argv.data(), environ),
-            0);
-        posix_spawn_file_actions_destroy(&actions);
+        m_server.setStandardOutputFile(Path("server.stdout").c_str());
+        m_server.setStandardErrorFile(Path("server.stderr").c_str());
+        m_server.start(ORVANTA_LISTSERVER_TOOL, arguments);
+        ASSERT_TRUE(m_server.waitForStarted());
     }
-
     // Waits for the server to end, after a SIGTERM when bTerminate; answers its exit status, or
     // -1 when it had to be killed.
     int WaitForExit(bool bTerminate = false)
     {
-        if (m_nPid <= 0)
-            return -1;
         if (bTerminate)
-            kill(m_nPid, SIGTERM);
-        int nStatus = 0;
-        const bool bEnded = Eventually([&] { return waitpid(m_nPid, &nStatus, WNOHANG) != 0; });
-        if (!bEnded)
-        {
-            kill(m_nPid, SIGKILL);
-            waitpid(m_nPid, &nStatus, 0);
-        }
-        m_nPid = 0;
-        return bEnded && WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+            m_server.terminate();
+        if (m_server.waitForFinished(10000) && m_server.exitStatus() == QProcess::NormalExit)
+            return m_server.exitCode();
+        m_server.kill();
+        m_server.waitForFinished();
+        return -1;
     }
-
     template <typename Condition> static bool Eventually(Condition condition)
     {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition())
-        {
-            if (std::chrono::steady_clock::now() > giveUp)
-                return false;
+        while (!condition() && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
+        return condition();
     }
+    QString Site(const char* pszName = "site") const { return Path(pszName).c_str(); }
 
-    pid_t m_nPid = 0;
+    QProcess m_server;
 };
 
 TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
@@ -102,7 +66,7 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
     Write("secret.txt", "secret");
     std::filesystem::create_symlink(Path("secret.txt"), Path("site/link.txt"));
 
-    Start({"--port", "0", Path("site")});
+    Start({"--port", "0", Site()});
     std::string strOut;
     ASSERT_TRUE(Eventually(
         [&] { return (strOut = Read("server.stdout")).find('\n') != std::string::npos; }))
@@ -137,6 +101,7 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
         {"/../secret.txt", nullptr, 403, nullptr},
         {"/%2e%2e/secret.txt", nullptr, 403, nullptr},
         {"/ch/../../secret.txt", nullptr, 403, nullptr},
+        {"/ch/../a.txt", nullptr, 403, nullptr}, // no way up, even one that stays inside
         {"/link.txt", nullptr, 403, nullptr},
         {"/ch/..%2f..%2fsecret.txt", nullptr, 403, nullptr},
         {"/..\\secret.txt", nullptr, 403, nullptr},
@@ -158,15 +123,14 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
             EXPECT_TRUE(pszExpected == nullptr || strActual == pszExpected)
                 << strActual << " is not " << pszExpected;
     }
-    auto result = client.Head("/ch/seg000.ts");
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, 200);
-    EXPECT_EQ(result->get_header_value("Content-Length"), "1000");
-    EXPECT_EQ(result->get_header_value("Content-Type"), "video/mp2t");
-    EXPECT_EQ(result->body, "");
-    result = client.Post("/a.txt", "x", "text/plain");
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, 405);
+    const auto head = client.Head("/ch/seg000.ts");
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 200);
+    EXPECT_EQ(head->get_header_value("Content-Length"), "1000");
+    EXPECT_EQ(head->body, "");
+    const auto post = client.Post("/a.txt", "x", "text/plain");
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->status, 405);
     httplib::Client hostile("127.0.0.1", nPort);
     hostile.set_default_headers({{"User-Agent", "Evil\" 200 \x01"}});
     ASSERT_TRUE(hostile.Get("/a b.txt"));
@@ -197,29 +161,25 @@ TEST_F(ListServerToolTest, CommandLineMistakesAndATakenPort)
 {
     const CLocalSocket taken(8);
     Write("site/a.txt", "x");
-    Start({"--port", std::to_string(taken.Port()), Path("site")});
-    EXPECT_EQ(WaitForExit(), 1);
-    EXPECT_NE(Read("server.stderr").find("already uses that port"), std::string::npos)
-        << Read("server.stderr");
-
-    Start({"--port", "0", Path("missing")});
-    EXPECT_EQ(WaitForExit(), 1);
-    EXPECT_NE(Read("server.stderr").find("is not a folder"), std::string::npos);
-    for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{},
-                                               {"--port", "65536", Path("site")},
-                                               {"--port", "x", Path("site")},
-                                               {"--port"},
-                                               {"--colour", Path("site")},
-                                               {Path("site"), Path("site")}})
+    // Arguments, exit status, and a part of what the tool says.
+    const std::tuple<QStringList, int, const char*> cases[] = {
+        {{"--port", QString::number(taken.Port()), Site()}, 1, "already uses that port"},
+        {{"--port", "0", Site("missing")}, 1, "is not a folder"},
+        {{}, 2, "Usage"},
+        {{"--port", "65536", Site()}, 2, "Usage"},
+        {{"--port", "x", Site()}, 2, "Usage"},
+        {{"--port"}, 2, "Usage"},
+        {{"--colour", Site()}, 2, "Usage"},
+        {{Site(), Site()}, 2, "Usage"},
+        {{"--help"}, 0, "--port"},
+    };
+    for (const auto& [arguments, nStatus, pszSaid] : cases)
     {
         Start(arguments);
-        EXPECT_EQ(WaitForExit(), 2);
-        EXPECT_NE(Read("server.stderr").find("Usage"), std::string::npos);
+        EXPECT_EQ(WaitForExit(), nStatus) << pszSaid;
+        EXPECT_NE((Read("server.stderr") + Read("server.stdout")).find(pszSaid), std::string::npos)
+            << Read("server.stderr");
     }
-    Start({"--help"});
-    EXPECT_EQ(WaitForExit(), 0);
-    EXPECT_NE(Read("server.stdout").find("--port"), std::string::npos);
 }
 
 } // namespace
