@@ -118,6 +118,7 @@ BACKUP=$(mktemp -d "${TMPDIR:-/tmp}/mutation-sample.XXXXXX")
 MUTATED=""
 CHILD=""
 
+LAST_TARGETS=""
 Restore()
 {
     if [ -n "$MUTATED" ]; then
@@ -133,6 +134,15 @@ Finish()
     trap - EXIT INT TERM HUP
     [ -n "$CHILD" ] && kill -TERM -- "-$CHILD" 2>/dev/null
     Restore
+    # The folder still holds the programs built with the last fault: build them again from the
+    # restored tree, so that the folder can be used for anything else afterwards.
+    if [ -n "$LAST_TARGETS" ]; then
+        if [ "$status" = 130 ]; then
+            echo "mutation-sample: build $BUILD_DIR again before using it: it holds a fault" >&2
+        elif ! cmake --build "$BUILD_DIR" -j "$JOBS" --target $LAST_TARGETS >/dev/null 2>&1; then
+            echo "mutation-sample: $BUILD_DIR does not build on the restored tree" >&2
+        fi
+    fi
     rm -rf "$BACKUP"
     if ! git diff --quiet; then
         echo "mutation-sample: the work tree is NOT clean after the run:" >&2
@@ -240,6 +250,7 @@ for ((i = 0; i < count; i++)); do
         exit 1
     fi
     targets=$(TargetsFor "$regex")
+    LAST_TARGETS=$targets
     if [ -z "$targets" ]; then
         Restore
         echo "mutation-sample: \"$regex\" selects no test (${E_HEADER[i]})" >&2
