@@ -1,23 +1,22 @@
 #pragma once
 
-// An HTTP server on 127.0.0.1 for the download and update tests, answering by path:
-// - "/body": Body(), one whole growth step of a download buffer;
-// - "/echo/X": "job X"; "/headers": the request's agent and caching headers;
-// - "/slow": 50 bytes, ten at a time 100 ms apart;
-// - "/bad/KIND/...": misbehaves in the way KIND names (see Misbehave), except that
-//   ".../lists/UpdateSettings.txt", here and anywhere, is a good update description naming
-//   News.txt;
-// - anything else: an empty body.
-// "?status=N" sets the status; with "?hold", and for files below "/held/" other than the
-// description, the answer waits until the server is released.
+// An HTTP server on 127.0.0.1 answering by path: "/body" is one growth step of a download
+// buffer, "/echo/X" "job X", "/headers" the request's agent and caching headers, "/slow" 50 bytes
+// ten at a time, "/bad/KIND/..." misbehaves (see Misbehave), any ".../lists/UpdateSettings.txt"
+// names News.txt, anything else is empty. "?status=N" sets the status; "?hold", and files below
+// "/held/" but the description, wait until the server is released.
 
+#include "TestSupport.h"
 #include "config/FileHandler.h"
+#include "config/Settings.h"
 #include "net/MyDownload.h"
+#include "platform/WindowMessage.h"
 
 #include <httplib.h>
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -83,9 +82,8 @@ private:
         else
             response.set_content(body, "text/plain");
     }
-    // Kinds: "404", "500", "redirect_loop", "empty", "not_a_list", "root_only" (a list without
-    // entries), "huge" (70 MB), "truncated" (announces more than it sends), "stall" (sends
-    // nothing), "trickle" (a byte every half second) and "endless".
+    // "root_only" is a list without entries; "truncated" announces more than it sends;
+    // "trickle" sends a byte every half second.
     void Misbehave(const std::string& kind, httplib::Response& response)
     {
         if (kind == "404" || kind == "500")
@@ -126,4 +124,38 @@ private:
     httplib::Server m_server;
     int m_nPort = 0;
     std::thread m_thread;
+};
+
+// Download jobs' answers: cookie (lParam) to result (wParam), recorded in a list that outlives
+// the receiver.
+using Answers = std::multimap<intptr_t, uintptr_t>;
+struct CAnswerRecorder : QObject
+{
+    explicit CAnswerRecorder(Answers& answers) : m_answers(answers) {}
+    bool event(QEvent* pEvent) override
+    {
+        const CWindowMessageEvent* pMessage = CWindowMessageEvent::FromEvent(pEvent);
+        if (pMessage != nullptr)
+            m_answers.emplace(pMessage->GetLParam(), pMessage->GetWParam());
+        return pMessage != nullptr || QObject::event(pEvent);
+    }
+    Answers& m_answers;
+};
+
+// A scratch home for the update: its server list names a dead server first, then the given one.
+class ListsHome : public ScratchHome
+{
+protected:
+    void UseServers(const std::string& strUrl) const
+    {
+        Write("data/ORVANTA/res/ServerSettings.txt",
+              CFileHandler::Scramble("<L><URL>" + CLocalSocket(-1).Url("/lists/") + "</URL><URL>" +
+                                     strUrl + "</URL></L>"));
+    }
+    std::string ResFile(const std::string& strName) const
+    {
+        return Read("data/ORVANTA/res/" + strName);
+    }
+
+    Settings m_settings;
 };

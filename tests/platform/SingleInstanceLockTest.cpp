@@ -25,7 +25,6 @@ template <typename Fn> int InChild(Fn fnChild)
     return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
 }
 
-// Every case gets its own runtime folder, so locks never meet those of other tests.
 using SingleInstanceLock = ScratchHome;
 } // namespace
 
@@ -42,7 +41,7 @@ TEST_F(SingleInstanceLock, OneHolderAtATimeUntilReleaseOrDeath)
     EXPECT_TRUE(second.Acquire(LOCK_NAME));
     second.Release();
 
-    // A child that takes the lock and is killed while holding it.
+    // A holder killed while holding it.
     EXPECT_EQ(InChild([] { return CSingleInstanceLock().Acquire(LOCK_NAME) ? raise(SIGKILL) : 1; }),
               -1);
     EXPECT_TRUE(first.Acquire(LOCK_NAME));
@@ -68,8 +67,8 @@ TEST_F(SingleInstanceLock, KeptInAPrivateFolderAndOnlyALiveHolderRefuses)
     }
     EXPECT_EQ(std::filesystem::status(strOwn).permissions(), std::filesystem::perms::owner_all);
 
-    // A lock file that cannot be opened (here a folder in its place), or a fallback folder that
-    // is not private, means no lock at all: the start goes on instead of ending for ever.
+    // A lock file that cannot be opened, or a fallback folder that is not private, means no
+    // lock at all: the start goes on instead of ending for ever.
     std::filesystem::create_directories(strOwn + "/" + LOCK_NAME);
     EXPECT_EQ(CSingleInstanceLock().TryAcquire(LOCK_NAME),
               CSingleInstanceLock::Result::Unavailable);

@@ -1,5 +1,3 @@
-// The local list server as a user runs it: the built binary on a free port of 127.0.0.1.
-
 #include "TestSupport.h"
 
 #include <httplib.h>
@@ -20,7 +18,7 @@ namespace
 class ListServerToolTest : public ScratchHome
 {
 protected:
-    // Starts the server with the arguments, its output going to files of the scratch folder.
+    // Starts the server, its output going to files of the scratch folder.
     void Start(const QStringList& arguments)
     {
         m_server.setStandardOutputFile(Path("server.stdout").c_str());
@@ -28,8 +26,7 @@ protected:
         m_server.start(ORVANTA_LISTSERVER_TOOL, arguments);
         ASSERT_TRUE(m_server.waitForStarted());
     }
-    // Waits for the server to end, after a SIGTERM when bTerminate; answers its exit status, or
-    // -1 when it had to be killed.
+    // Answers the exit status (after a SIGTERM when bTerminate), or -1 when it had to be killed.
     int WaitForExit(bool bTerminate = false)
     {
         if (bTerminate)
@@ -54,8 +51,7 @@ protected:
 
 TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
 {
-    // A text, a playlist, a segment of 1000 known bytes, a sub-folder with an index page, and a
-    // secret beside the folder, also reached by a link from inside, that must never be served.
+    // The secret beside the folder, also reached by a link from inside, must never be served.
     Write("site/a.txt", "hello\n");
     Write("site/ch/index.m3u8", "#EXTM3U\n");
     std::string segment;
@@ -78,7 +74,7 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
     httplib::Client client("127.0.0.1", nPort);
     client.set_default_headers({{"User-Agent", "ListServerTest/1.0"}});
 
-    // Path, range asked for, status, body, content type and content range (null: not checked).
+    // Path, range asked for, status, body, content type and content range (null: any).
     struct SCase
     {
         const char* pszPath;
@@ -135,8 +131,8 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
     hostile.set_default_headers({{"User-Agent", "Evil\" 200 \x01"}});
     ASSERT_TRUE(hostile.Get("/a b.txt"));
 
-    // One line per request, written by the thread that served it after its answer went out;
-    // what the client sent is escaped, so no line can pass for another.
+    // One line per request, written after its answer went out; what the client sent is escaped,
+    // so no line can pass for another.
     const size_t uRequests = std::size(cases) + 3;
     std::string strLog;
     ASSERT_TRUE(Eventually(
@@ -161,7 +157,6 @@ TEST_F(ListServerToolTest, CommandLineMistakesAndATakenPort)
 {
     const CLocalSocket taken(8);
     Write("site/a.txt", "x");
-    // Arguments, exit status, and a part of what the tool says.
     const std::tuple<QStringList, int, const char*> cases[] = {
         {{"--port", QString::number(taken.Port()), Site()}, 1, "already uses that port"},
         {{"--port", "0", Site("missing")}, 1, "is not a folder"},
