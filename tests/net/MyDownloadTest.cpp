@@ -88,7 +88,6 @@ TEST_F(Download, Status200FillsTheBufferAndTheFileWithTheRightHeaders)
     job.SetReload(true);
     ASSERT_TRUE(job.DownloadToBuffer(Url("/headers")));
     EXPECT_EQ(Text(job.GetBuffer()), "Marquint|*/*|no-cache|no-cache|");
-
     Write("list.xml", "old content");
     Write("empty.xml", "old content");
     Start("/body", 1, "list.xml");
@@ -129,7 +128,6 @@ TEST_F(Download, FailuresSayWhyAndLeaveNoFile)
     EXPECT_EQ(Why(CLocalSocket(-1).Url().c_str()), "connection refused");
     ASSERT_TRUE(job.DownloadToBuffer(Url("/echo/fine")));
     EXPECT_TRUE(job.GetResult().Describe().IsEmpty());
-
     // File jobs create nothing; a buffer job answers no buffer.
     setenv("ORVANTA_DEBUG", "1", 1);
     Write("plain.txt", "a file, not a folder");

@@ -125,7 +125,7 @@ const char* const kDescription =
     "<EXE_UPDATE><VERSION>1.19</VERSION><NAME>http://get/new</NAME></EXE_UPDATE>\n"
     "</UPDATES>";
 
-TEST_F(UpdateCheckTest, AsksOnceThenDownloadsEveryOutdatedList)
+TEST_F(UpdateCheckTest, SilentCheckThenOneQuestionThenEveryOutdatedList)
 {
     const CListServer server({{"UpdateSettings.txt", kDescription},
                               {"SearchSettings.txt", PublishedList("search")},
@@ -133,11 +133,14 @@ TEST_F(UpdateCheckTest, AsksOnceThenDownloadsEveryOutdatedList)
     UseServers(server.Url());
     m_settings.SetSearchSettingsVersion("1.2"); // 1.18 is newer
     m_settings.SetMoviesSettingsVersion("2.0"); // current
+    m_settings.SetProgramVersion("1.18");
+    CMyString strAddress;
+    EXPECT_EQ(SilentCheck(strAddress), UPDATE_LISTS_NEWER | UPDATE_PROGRAM_NEWER);
+    EXPECT_EQ(Str(strAddress), "http://get/new");
     const std::string strQuestion =
         "yes/no: Updates Are Available.\nWhould You Like To Update Now?";
     EXPECT_EQ(Run(false), (std::vector<std::string>{strQuestion, "close"}));
     EXPECT_FALSE(std::filesystem::exists(Path("data/ORVANTA/res/News.txt")));
-
     EXPECT_EQ(Run(true),
               (std::vector<std::string>{
                   strQuestion, "progress 1..2 at 1", "progress 1..2 at 1", "progress 1..2 at 2",
@@ -146,10 +149,14 @@ TEST_F(UpdateCheckTest, AsksOnceThenDownloadsEveryOutdatedList)
     EXPECT_EQ(ResFile("SearchSettings.txt"), StoredList("search"));
     EXPECT_EQ(ResFile("News.txt"), StoredList("news"));
     EXPECT_FALSE(std::filesystem::exists(Path("data/ORVANTA/res/MoviesSettings.txt")));
-
-    // A first run with every list current asks nothing and restarts at once.
+    // With every list current the silent check finds nothing, and a first run asks nothing and
+    // restarts at once.
     m_settings.SetSearchSettingsVersion("1.18");
     m_settings.SetFileVersion("News.txt", "1.0");
+    m_settings.SetProgramVersion("1.19");
+    strAddress = "unchanged";
+    EXPECT_EQ(SilentCheck(strAddress), 0u);
+    EXPECT_EQ(Str(strAddress), "unchanged");
     EXPECT_EQ(Run(false, true), std::vector<std::string>{"restart now"});
     EXPECT_FALSE(m_settings.IsCopySettings());
 }
@@ -172,30 +179,11 @@ TEST_F(UpdateCheckTest, HostileNamesWriteNothingOutsideTheResFolder)
     EXPECT_EQ(ResFile("Good.txt"), StoredList("good"));
     EXPECT_EQ(ResFile("Missing.txt"), "old"); // a failed download keeps the old list
     EXPECT_FALSE(std::filesystem::exists(Path("data/ORVANTA/res/Update.exe")));
-
     // With the plain names current, the refused ones raise no notice either.
     m_settings.SetFileVersion("Good.txt", "1.0");
     m_settings.SetFileVersion("Missing.txt", "1.0");
     CMyString strAddress;
     EXPECT_EQ(SilentCheck(strAddress), 0u);
-}
-
-TEST_F(UpdateCheckTest, SilentCheckReportsNewerListsAndProgram)
-{
-    const CListServer server({{"UpdateSettings.txt", kDescription}});
-    UseServers(server.Url());
-    m_settings.SetSearchSettingsVersion("1.18");
-    m_settings.SetMoviesSettingsVersion("2.0");
-    m_settings.SetProgramVersion("1.18");
-    CMyString strAddress; // News.txt has no recorded version yet
-    EXPECT_EQ(SilentCheck(strAddress), UPDATE_LISTS_NEWER | UPDATE_PROGRAM_NEWER);
-    EXPECT_EQ(Str(strAddress), "http://get/new");
-
-    m_settings.SetFileVersion("News.txt", "1.0");
-    m_settings.SetProgramVersion("1.19");
-    strAddress = "unchanged";
-    EXPECT_EQ(SilentCheck(strAddress), 0u);
-    EXPECT_EQ(Str(strAddress), "unchanged");
 }
 
 // A misbehaviour of CTestHttpServer and the start of the reason a download gives for it (none
@@ -246,7 +234,6 @@ TEST_P(HostileServerTest, NothingIsReplacedByLessAndEveryFailureSaysWhy)
     ASSERT_TRUE(pFileJob->StartFileDownload(
         Bad("icon.gif").c_str(), Path("data/icon.gif").c_str(), &receiver,
         RegisterWindowMessage(MESSAGE_FILE_DOWNLOAD_COMPLETE), 0));
-
     CMyString strAddress;
     EXPECT_EQ(SilentCheck(strAddress), 0u);
     const std::vector<std::string> log = Run(true, true);
@@ -254,7 +241,6 @@ TEST_P(HostileServerTest, NothingIsReplacedByLessAndEveryFailureSaysWhy)
     EXPECT_EQ(log.front(), "message: Couldn't get the lists from ORVANTA server for the first "
                            "time\nCheck connection to the internet");
     EXPECT_EQ(log.back(), "quit");
-
     UseServers(Bad("lists/"));
     EXPECT_EQ(Run(true),
               (std::vector<std::string>{
@@ -262,14 +248,12 @@ TEST_P(HostileServerTest, NothingIsReplacedByLessAndEveryFailureSaysWhy)
                   "progress 1..1 at 1", "status: Could Not Update News.txt", "progress 1..1 at 1",
                   "message: Update check failed\nCheck connection to the internet", "close"}));
     EXPECT_EQ(ResFile("News.txt"), StoredList("old"));
-
     CMyDownload download;
     download.SetLimits(CMyDownload::PICTURE_MAX_BYTES, CMyDownload::PICTURE_MAX_SECONDS);
     EXPECT_EQ(download.DownloadToBuffer(Bad("News.txt").c_str()), strExpected.empty());
     const std::string strGiven = Str(download.GetResult().Describe());
     EXPECT_EQ(strGiven.empty(), strExpected.empty());
     EXPECT_TRUE(strGiven.starts_with(strExpected)) << strGiven;
-
     EXPECT_TRUE(PumpEventsUntil([&answers] { return !answers.empty(); }, 40));
     EXPECT_EQ(answers, (Answers{{0, strExpected.empty() ? 1 : 0}}));
     EXPECT_TRUE(strExpected.empty() || Read("data/icon.gif") == "old picture");

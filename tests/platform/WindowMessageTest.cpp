@@ -95,7 +95,6 @@ TEST_F(WindowMessage, PostIsHandledLaterOnTheMainThreadAndItsObjectIsFreedOnce)
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(receiver.m_calls, (decltype(receiver.m_calls){{12, -34}, {56, 78}}));
     EXPECT_EQ(receiver.m_uOffMainThread, 0u);
-
     // Code 1's object is taken once (its address is lParam); code 2's is asked for as another
     // type, code 3's left: both freed after.
     std::unique_ptr<CCounted> pTaken;
@@ -122,13 +121,11 @@ TEST_F(WindowMessage, PostIsHandledLaterOnTheMainThreadAndItsObjectIsFreedOnce)
     EXPECT_FALSE(bTakenTwice || bOtherType);
     EXPECT_EQ(CCounted::s_nAlive, 1);
     pTaken.reset();
-
     // Never delivered: the receiver went first, or there was none.
     auto* pGone = new CReceiver;
-    EXPECT_TRUE(PostWindowMessage(pGone, m_uMessage, 1, std::make_unique<CCounted>(3)));
     std::thread([&] { PostWindowMessage(pGone, m_uMessage, 1, std::make_unique<CCounted>(4)); })
         .join();
-    EXPECT_EQ(CCounted::s_nAlive, 2);
+    EXPECT_EQ(CCounted::s_nAlive, 1);
     delete pGone;
     EXPECT_EQ(CCounted::s_nAlive, 0);
     EXPECT_FALSE(PostWindowMessage(nullptr, m_uMessage, 1, std::make_unique<CCounted>(5)));
@@ -173,7 +170,6 @@ TEST_F(WindowMessage, SendWaitsForTheHandlerOnTheMainThreadOrFindsTheReceiverGon
     EXPECT_EQ(SendWindowMessage(&receiver, m_uMessage, 6, -7, &bDelivered), 5993);
     EXPECT_TRUE(bDelivered);
     EXPECT_EQ(receiver.m_calls.size(), 1u); // handled with no event processing
-
     // The worker's hand-over runs only once events are processed: the receiver has gone by then.
     auto* pGone = new CReceiver;
     const QPointer<QObject> pWatched(pGone);
@@ -239,7 +235,7 @@ TEST(WindowMessageShutdown, WorkersSendingWhileTheApplicationGoesEndQuietly)
                         nCallsRefused += CallOnApplicationThread([] {}) ? 0 : 1;
                     }
                 });
-        for (int i = 0; i < 50; ++i)
+        for (int i = 0; i < 5000 && receiver.m_calls.size() < 40; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
         delete pApplication;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -61,7 +61,6 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
     Write("site/pages/index.html", "<p>pages</p>");
     Write("secret.txt", "secret");
     std::filesystem::create_symlink(Path("secret.txt"), Path("site/link.txt"));
-
     Start({"--port", "0", Site()});
     std::string strOut;
     ASSERT_TRUE(Eventually(
@@ -73,7 +72,6 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
     const int nPort = std::atoi(strOut.c_str() + uPort + 20);
     httplib::Client client("127.0.0.1", nPort);
     client.set_default_headers({{"User-Agent", "ListServerTest/1.0"}});
-
     // Path, range asked for, status, body, content type and content range (null: any).
     struct SCase
     {
@@ -130,7 +128,6 @@ TEST_F(ListServerToolTest, ServesTheFolderAndNothingBesideItAndLogsEachRequest)
     httplib::Client hostile("127.0.0.1", nPort);
     hostile.set_default_headers({{"User-Agent", "Evil\" 200 \x01"}});
     ASSERT_TRUE(hostile.Get("/a b.txt"));
-
     // One line per request, written after its answer went out; what the client sent is escaped,
     // so no line can pass for another.
     const size_t uRequests = std::size(cases) + 3;

@@ -78,13 +78,11 @@ TEST_F(ListsToolTest, ServersAndCheckUpdatesGoPastServersThatDoNotAnswer)
     Write("res/ServerSettings.txt", CFileHandler::Scramble(strList));
     // The server list's own version (1.2) is recorded when it is read, so it is not outdated.
     Write("config/ORVANTA/settings.ini", "[SOFTWARE\\ORVANTA]\nVersion=1.18\n");
-
     ASSERT_EQ(Run({"servers", Path("res")}), 0) << m_strErr;
     EXPECT_EQ(m_strOut, strClosed + "\n" + server.Url() + "\n" + strClosed + "\tdoes not answer\n" +
                             server.Url() + "\tanswers\n");
     ASSERT_EQ(Run({"check-updates", Path("res")}), 0) << m_strErr;
     EXPECT_EQ(m_strOut, "flags\t3\nprogram\thttp://get/new\noutdated\tSearchSettings.txt\n");
-
     // No server answers; a list scrambled with another key cannot be read.
     Write("res/ServerSettings.txt", CFileHandler::Scramble("<L><URL>" + strClosed + "</URL></L>"));
     EXPECT_EQ(Run({"check-updates", Path("res")}), 1);
@@ -174,7 +172,6 @@ TEST_F(ListsToolTest, ImportM3uTurnsPlaylistsIntoACategoryThatPublishesAndLoads)
     }
     EXPECT_NE(strFirstCategory.find("<CAPTION>Sport &lt;1&gt; &amp; \"Friends\"</CAPTION>"),
               std::string::npos);
-
     // Published with the lists every site has, it loads as the program loads it.
     for (const char* pszList : {"ServerSettings.txt", "SearchSettings.txt"})
         fs::copy_file(std::string(ORVANTA_DEMO_DIR) + "/lists/" + pszList, Path("src/") + pszList);
@@ -223,19 +220,16 @@ TEST_F(ListsToolTest, ImportM3uKeepsTheMoviesSettingsAndRaisesVersions)
               "\t\t\t<ICON>icons/Free.gif</ICON>\n\t\t\t<FILE_NAME>FreeTV2.txt</FILE_NAME>\n"
               "\t\t</CATEGORY>\n\t</MOVIES>\n</MOVIES_SETTINGS>\n");
     EXPECT_NE(Read("src/FreeTV2.txt").find("<VERSION>1.0</VERSION>"), std::string::npos);
-
     // Again: the category file gets a higher version; the movies settings stay.
     const std::string strMovies = Read("src/MoviesSettings.txt");
     ASSERT_EQ(Run(Import({"--category", "Free TV"})), 0);
     EXPECT_NE(Read("src/FreeTV2.txt").find("<VERSION>1.1</VERSION>"), std::string::npos);
     EXPECT_EQ(Read("src/MoviesSettings.txt"), strMovies);
     EXPECT_NE(m_strOut.find("unchanged"), std::string::npos);
-
     ASSERT_EQ(Run(Import({"--file", "Tv.txt", "--category", "Free TV"})), 0);
     EXPECT_NE(Read("src/MoviesSettings.txt").find("<VERSION>1.11</VERSION>"), std::string::npos);
     EXPECT_NE(Read("src/MoviesSettings.txt").find("<FILE_NAME>Tv.txt</FILE_NAME>"),
               std::string::npos);
-
     Write("bad/MoviesSettings.txt", "<M><MOVIES>");
     ExpectRefusals({
         {Import({"--category", "Free TV", "--file", "../Tv.txt"}), 2, "plain file name"},
@@ -290,7 +284,6 @@ TEST_F(ListsToolTest, CheckFindsWhatTheProgramWouldSkipOrRefuse)
           "</UPDATE_SETTINGS>\n");
     // A plain list among them is what the folder is made of; a scrambled one is not.
     Write("src/SearchSettings.txt", CFileHandler::Scramble(Read("src/SearchSettings.txt")));
-
     EXPECT_EQ(Run({"check", Path("src")}), 1);
     const std::vector<std::string> expected = {
         "MoviesSettings.txt:4: category \"No File\" has no FILE_NAME",
