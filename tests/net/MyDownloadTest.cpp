@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace
 {
-
 // Counts the jobs deleted: a job's thread is done.
 std::atomic<int> g_nJobsEnded{0};
 struct CCountedDownload : CMyDownload
@@ -21,12 +19,6 @@ struct CCountedDownload : CMyDownload
 std::string Text(const CMyBuffer& buffer)
 {
     return std::string(buffer.GetData() == nullptr ? "" : buffer.GetData(), buffer.GetUsed());
-}
-
-bool TailIsZero(const CMyBuffer& buffer)
-{
-    return std::all_of(buffer.GetData() + buffer.GetUsed(), buffer.GetData() + buffer.GetCapacity(),
-                       [](char c) { return c == 0; });
 }
 
 class Download : public ScratchHome
@@ -69,7 +61,6 @@ protected:
     Answers m_answers;
     std::unique_ptr<CAnswerRecorder> m_pReceiver = std::make_unique<CAnswerRecorder>(m_answers);
 };
-
 } // namespace
 
 TEST_F(Download, Status200FillsTheBufferAndTheFileWithTheRightHeaders)
@@ -80,9 +71,10 @@ TEST_F(Download, Status200FillsTheBufferAndTheFileWithTheRightHeaders)
     ASSERT_TRUE(job.DownloadToBuffer(Url("/body")));
     EXPECT_EQ(Text(job.GetBuffer()), m_body);
     EXPECT_EQ(job.GetBuffer().GetCapacity(), 2 * CMyBuffer::GROW_BY);
-    EXPECT_TRUE(TailIsZero(job.GetBuffer()));
-    ASSERT_TRUE(job.DownloadToBuffer(Url("/slow")));
-    EXPECT_EQ(Text(job.GetBuffer()), "01234567890123456789012345678901234567890123456789");
+    const CMyBuffer& buffer = job.GetBuffer();
+    EXPECT_TRUE(std::all_of(buffer.GetData() + buffer.GetUsed(),
+                            buffer.GetData() + buffer.GetCapacity(),
+                            [](char c) { return c == 0; }));
     ASSERT_TRUE(job.DownloadToBuffer(Url("/headers")));
     EXPECT_EQ(Text(job.GetBuffer()), "Marquint|*/*|||");
     job.SetReload(true);

@@ -1,10 +1,10 @@
 #pragma once
 
 // An HTTP server on 127.0.0.1 answering by path: "/body" is one growth step of a download
-// buffer, "/echo/X" "job X", "/headers" the request's agent and caching headers, "/slow" 50 bytes
-// ten at a time, "/bad/KIND/..." misbehaves (see Misbehave), any ".../lists/UpdateSettings.txt"
-// names News.txt, anything else is empty. "?status=N" sets the status; "?hold", and files below
-// "/held/" but the description, wait until the server is released.
+// buffer, "/echo/X" "job X", "/headers" the request's agent and caching headers, "/bad/KIND/..."
+// misbehaves (see Misbehave), any ".../lists/UpdateSettings.txt" names News.txt, anything else is
+// empty. "?status=N" sets the status; "?hold", and files below "/held/" but the description,
+// wait until the server is released.
 
 #include "TestSupport.h"
 #include "config/FileHandler.h"
@@ -71,16 +71,7 @@ private:
         while (bHeld && !m_bReleased)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         m_nHeldAnswers += bHeld ? 1 : 0;
-        if (strPath == "/slow")
-            response.set_content_provider(50, "text/plain",
-                                          [](size_t, size_t, httplib::DataSink& sink)
-                                          {
-                                              std::this_thread::sleep_for(
-                                                  std::chrono::milliseconds(100));
-                                              return sink.write("0123456789", 10);
-                                          });
-        else
-            response.set_content(body, "text/plain");
+        response.set_content(body, "text/plain");
     }
     // "root_only" is a list without entries; "truncated" announces more than it sends;
     // "trickle" sends a byte every half second.

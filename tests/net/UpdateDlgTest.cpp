@@ -16,7 +16,6 @@
 
 namespace
 {
-
 const char* const kQuestion = "4: Updates Are Available.\nWhould You Like To Update Now?";
 const char* const kDescription =
     "<UPDATES><SEARCH_SETTINGS><VERSION>1.18</VERSION><NAME>SearchSettings.txt</NAME>"
@@ -155,5 +154,4 @@ TEST_F(UpdateDlgTest, CancelDuringSlowDownloadWritesNothingWhenTheAnswerComesLat
     EXPECT_EQ(ResFile("News.txt"), "");
     EXPECT_TRUE(m_ends.empty());
 }
-
 } // namespace

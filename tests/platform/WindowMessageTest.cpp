@@ -16,7 +16,6 @@
 
 namespace
 {
-
 // Counts its instances alive, to see that an object carried by a message is freed exactly once.
 struct CCounted
 {
@@ -66,7 +65,6 @@ protected:
 
     const uint32_t m_uMessage = RegisterWindowMessage("Orvanta_TEST_MESSAGE");
 };
-
 } // namespace
 
 TEST(WindowMessageRegistry, EqualNamesShareANumber_AlsoAcrossThreads)

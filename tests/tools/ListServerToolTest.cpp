@@ -14,7 +14,6 @@
 
 namespace
 {
-
 class ListServerToolTest : public ScratchHome
 {
 protected:
@@ -173,5 +172,4 @@ TEST_F(ListServerToolTest, CommandLineMistakesAndATakenPort)
             << Read("server.stderr");
     }
 }
-
 } // namespace

@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
 class ListsToolTest : public ScratchHome
 {
 protected:
@@ -336,5 +335,4 @@ TEST_F(ListsToolTest, DemoListsPublishAndLoadAsTheProgramReadsThem)
     ASSERT_EQ(Run({"query", Path("site"), "2", "Ada Lovelace"}), 0) << m_strErr;
     EXPECT_EQ(m_strOut, "https://en.wikipedia.org/w/index.php?search=Ada+Lovelace\n");
 }
-
 } // namespace
