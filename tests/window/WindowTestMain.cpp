@@ -6,8 +6,6 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-
 int main(int nArgc, char** ppArgv)
 {
     ::testing::InitGoogleTest(&nArgc, ppArgv);

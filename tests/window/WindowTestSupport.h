@@ -1,7 +1,4 @@
 #pragma once
-
-// Helpers shared by the tests of the window's parts.
-
 #include "platform/MessageVocabulary.h"
 #include "platform/WindowMessage.h"
 #include "text/MyString.h"
@@ -9,10 +6,7 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Stands in for the main frame: records the code of every message for the main frame, and the
