@@ -261,36 +261,6 @@ TEST_F(MainFrameTest, SplashGoesAtTheTreesFirstReportAndStrayInputChangesNothing
     EXPECT_EQ(other.m_nPresses, 1);
 }
 
-TEST_F(MainFrameTest, TreeSearchSelectionKeysAndVolumeLevelsReachTheirParts)
-{
-    CListServer server({{"UpdateSettings.txt", "<U/>"}});
-    WriteList("ServerSettings.txt", "<S><URL>" + server.Url() + "</URL></S>");
-    WriteDirectory();
-    CMainFrame& frame = MakeFrame();
-    ASSERT_TRUE(WaitForTree());
-    EXPECT_EQ(Text(frame.GetServerUrl()), server.Url());
-    EXPECT_TRUE(!frame.IsBannerShown() && frame.GetBannerUrl().IsEmpty());
-    EXPECT_EQ(frame.GetBannerFrame().nRight, 0);
-    CTelvaneView* pView = frame.GetPlayerView();
-    // The tree searches; its selection makes the station current.
-    PostText(CODE_SEARCH_TREE, "CNN");
-    ASSERT_TRUE(PumpEventsUntil([&] { return PlayingUrl() == "http://cnn/"; }));
-    EXPECT_EQ(Text(pView->GetStation().m_strPath), "World/CNN");
-
-    // Keys reaching the frame are the tree's. "&" has the Up arrow's virtual-key code as its
-    // character code, and used to move the selection.
-    QKeyEvent keyAmpersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::NoModifier, "&");
-    QApplication::sendEvent(&frame, &keyAmpersand);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(PlayingUrl(), "http://cnn/");
-    QKeyEvent keyUp(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
-    QApplication::sendEvent(&frame, &keyUp);
-    ASSERT_TRUE(PumpEventsUntil([&] { return PlayingUrl() == "http://bbc/"; }));
-    EXPECT_EQ(pView->GetPlayer()->GetVolume(), 50);
-    Post(MessageForMainFrame(), CODE_VOLUME_LEVEL, 30);
-    EXPECT_EQ(pView->GetPlayer()->GetVolume(), 30);
-}
-
 TEST_F(MainFrameTest, ControlsStartFromTheStoredVolumeMuteAndPresets)
 {
     Store("Volume", "500"); // an edited store: brought into range
@@ -335,11 +305,16 @@ TEST_F(MainFrameTest, ControlsStartFromTheStoredVolumeMuteAndPresets)
     EXPECT_EQ(pMute->focusPolicy(), Qt::NoFocus);
 }
 
-TEST_F(MainFrameTest, PresetTakesTheSelectedStationAndPlaysIt)
+TEST_F(MainFrameTest, TreeSearchKeysVolumeAndPresetsReachTheirParts)
 {
+    CListServer server({{"UpdateSettings.txt", "<U/>"}});
+    WriteList("ServerSettings.txt", "<S><URL>" + server.Url() + "</URL></S>");
     WriteDirectory();
     CMainFrame& frame = MakeFrame();
     ASSERT_TRUE(WaitForTree());
+    EXPECT_EQ(Text(frame.GetServerUrl()), server.Url());
+    EXPECT_TRUE(!frame.IsBannerShown() && frame.GetBannerUrl().IsEmpty());
+    EXPECT_EQ(frame.GetBannerFrame().nRight, 0);
     CFolderTreeView* pTree = frame.GetTreeView();
     CStation* pPreset = frame.GetStation(0);
     {
@@ -352,6 +327,23 @@ TEST_F(MainFrameTest, PresetTakesTheSelectedStationAndPlaysIt)
         EXPECT_EQ(boxes.m_texts[1].rfind("No Station Is Selected.", 0), 0u);
         EXPECT_EQ(StoredPreset(0), " | ");
     }
+    CTelvaneView* pView = frame.GetPlayerView();
+    // The tree searches; its selection makes the station current.
+    PostText(CODE_SEARCH_TREE, "CNN");
+    ASSERT_TRUE(PumpEventsUntil([&] { return PlayingUrl() == "http://cnn/"; }));
+    EXPECT_EQ(Text(pView->GetStation().m_strPath), "World/CNN");
+    // Keys reaching the frame are the tree's. "&" has the Up arrow's virtual-key code as its
+    // character code, and used to move the selection.
+    QKeyEvent keyAmpersand(QEvent::KeyPress, Qt::Key_Ampersand, Qt::NoModifier, "&");
+    QApplication::sendEvent(&frame, &keyAmpersand);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(PlayingUrl(), "http://cnn/");
+    QKeyEvent keyUp(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &keyUp);
+    ASSERT_TRUE(PumpEventsUntil([&] { return PlayingUrl() == "http://bbc/"; }));
+    EXPECT_EQ(pView->GetPlayer()->GetVolume(), 50);
+    Post(MessageForMainFrame(), CODE_VOLUME_LEVEL, 30);
+    EXPECT_EQ(pView->GetPlayer()->GetVolume(), 30);
     {
         CBoxAnswerer boxes({CMyMessageBox::RESULT_OK});
         CMyString strFind("CNN");
@@ -374,11 +366,11 @@ TEST_F(MainFrameTest, PresetTakesTheSelectedStationAndPlaysIt)
                                                           "Replace It?"});
         EXPECT_EQ(StoredPreset(0), "World/CNN | http://cnn/");
         EXPECT_EQ(PlayingUrl(), "http://bbc/");
-        EXPECT_TRUE(frame.GetPlayerView()->GetPlayer()->GetURL().IsEmpty());
+        EXPECT_TRUE(pView->GetPlayer()->GetURL().IsEmpty());
     }
     // The station button plays the preset; the tree keeps its selection.
     Press(pPreset->GetStationButton());
-    EXPECT_EQ(Text(frame.GetPlayerView()->GetPlayer()->GetURL()), "http://cnn/");
+    EXPECT_EQ(Text(pView->GetPlayer()->GetURL()), "http://cnn/");
     EXPECT_EQ(Text(pTree->GetSelectedItem()->m_strUrl), "http://bbc/");
 }
 

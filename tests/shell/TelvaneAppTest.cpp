@@ -54,14 +54,6 @@ TEST(TelvaneDoc, HintsReachEveryViewButTheSender)
     EXPECT_EQ(document.GetView(2), nullptr);
 }
 
-TEST(TelvaneApp, CommandLineWordAndTitle)
-{
-    EXPECT_EQ(Text(CTelvaneApp::GetCommandLineWord({"orvanta"})), "");
-    EXPECT_EQ(Text(CTelvaneApp::GetCommandLineWord({"orvanta", "-x", "", "Install", "b"})),
-              "Install");
-    EXPECT_EQ(Text(CTelvaneApp::MakeWindowTitle(CMyString())), "ORVANTA");
-}
-
 using TelvaneAppStart = ScratchHome;
 
 TEST_F(TelvaneAppStart, PlainStartHoldsTheLockASecondEndsQuietlyAndReopenStartsAnyway)
