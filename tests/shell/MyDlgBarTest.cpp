@@ -108,7 +108,7 @@ TEST(MyDlgBarIsUrlTest, AddressesAreTakenAsTyped)
         EXPECT_FALSE(CMyDlgBar::IsUrl(pszText)) << pszText;
 }
 
-TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
+TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheTextAndTheCaptionPostsAndDrags)
 {
     CMyDlgBar& bar = MakeBar();
     ASSERT_EQ(bar.GetEngines().GetCount(), 3);
@@ -146,6 +146,33 @@ TEST_F(MyDlgBarTest, RequestsFollowTheEngineAndTheText)
     CMyString strRequest;
     ASSERT_TRUE(bar.BuildSearchRequest(strRequest, false));
     EXPECT_STREQ(strRequest.GetBuffer(), "https://other.example/s?x=a+b&y=a+b");
+    // The caption's buttons post to the frame; a double click on the bar maximises.
+    QTest::mouseClick(&bar.GetCloseButton(), Qt::LeftButton, {}, QPoint(8, 8));
+    QTest::mouseClick(&bar.GetMinimizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
+    QTest::mouseClick(&bar.GetMaximizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
+    QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(600, 3));
+    EXPECT_EQ(Messages(),
+              (Sent{{ID_CLOSE, ""}, {ID_MINIMIZE, ""}, {ID_MAXIMIZE, ""}, {ID_MAXIMIZE, ""}}));
+    // The window follows the pointer while the button is down; a caption button drags nothing.
+    m_frame.move(100, 100);
+    const QPoint moved = m_frame.pos() + QPoint(30, 20);
+    auto send = [](QWidget* pWidget, QEvent::Type type, QPoint pt, Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, pt, pWidget->mapToGlobal(pt),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(pWidget, &event);
+    };
+    send(&bar, QEvent::MouseButtonPress, QPoint(600, 5), Qt::LeftButton);
+    send(&bar, QEvent::MouseMove, QPoint(630, 25), Qt::LeftButton);
+    EXPECT_EQ(m_frame.pos(), moved);
+    send(&bar, QEvent::MouseMove, QPoint(600, 5), Qt::LeftButton);
+    send(&bar, QEvent::MouseButtonRelease, QPoint(610, 5), Qt::NoButton);
+    send(&bar, QEvent::MouseMove, QPoint(650, 5), Qt::LeftButton);
+    CMyOwnButton& close = bar.GetCloseButton();
+    send(&close, QEvent::MouseButtonPress, QPoint(8, 8), Qt::LeftButton);
+    send(&close, QEvent::MouseMove, QPoint(40, 40), Qt::LeftButton);
+    send(&close, QEvent::MouseButtonRelease, QPoint(40, 40), Qt::NoButton);
+    EXPECT_EQ(m_frame.pos(), moved);
 }
 
 TEST_F(MyDlgBarTest, WithoutSearchSettingsOnlyTheTreeCanBeSearched)
@@ -250,37 +277,6 @@ TEST_F(MyDlgBarTest, SilentCheckShowsNoticesRightOfSearchThatBlinkTwentyTimesAnd
     bar.SetUpdateDialogOpener([&pOpenedFor](QWidget* pParent) { pOpenedFor = pParent; });
     QTest::mouseClick(&bar.GetListsNotice(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(pOpenedFor, &m_frame);
-}
-
-TEST_F(MyDlgBarTest, CaptionPostsToTheFrameAndDraggingMovesIt)
-{
-    CMyDlgBar& bar = MakeBar();
-    QTest::mouseClick(&bar.GetCloseButton(), Qt::LeftButton, {}, QPoint(8, 8));
-    QTest::mouseClick(&bar.GetMinimizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
-    QTest::mouseClick(&bar.GetMaximizeButton(), Qt::LeftButton, {}, QPoint(8, 8));
-    QTest::mouseDClick(&bar, Qt::LeftButton, {}, QPoint(600, 3));
-    EXPECT_EQ(Messages(),
-              (Sent{{ID_CLOSE, ""}, {ID_MINIMIZE, ""}, {ID_MAXIMIZE, ""}, {ID_MAXIMIZE, ""}}));
-    // The window follows the pointer while the button is down; a caption button drags nothing.
-    m_frame.move(100, 100);
-    const QPoint moved = m_frame.pos() + QPoint(30, 20);
-    auto send = [](QWidget* pWidget, QEvent::Type type, QPoint pt, Qt::MouseButtons buttons)
-    {
-        QMouseEvent event(type, pt, pWidget->mapToGlobal(pt),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, {});
-        QApplication::sendEvent(pWidget, &event);
-    };
-    send(&bar, QEvent::MouseButtonPress, QPoint(600, 5), Qt::LeftButton);
-    send(&bar, QEvent::MouseMove, QPoint(630, 25), Qt::LeftButton);
-    EXPECT_EQ(m_frame.pos(), moved);
-    send(&bar, QEvent::MouseMove, QPoint(600, 5), Qt::LeftButton);
-    send(&bar, QEvent::MouseButtonRelease, QPoint(610, 5), Qt::NoButton);
-    send(&bar, QEvent::MouseMove, QPoint(650, 5), Qt::LeftButton);
-    CMyOwnButton& close = bar.GetCloseButton();
-    send(&close, QEvent::MouseButtonPress, QPoint(8, 8), Qt::LeftButton);
-    send(&close, QEvent::MouseMove, QPoint(40, 40), Qt::LeftButton);
-    send(&close, QEvent::MouseButtonRelease, QPoint(40, 40), Qt::NoButton);
-    EXPECT_EQ(m_frame.pos(), moved);
 }
 
 // The check's answer is queued while the window handles no events, and the bar goes first: the

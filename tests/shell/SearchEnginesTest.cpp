@@ -6,8 +6,6 @@
 #include "text/MyXmlDom.h"
 #include "text/TextTestSupport.h"
 
-#include <fstream>
-
 TEST(SearchEngineQuery, BuildsAddressesFromTemplateTextAndCharacterSet)
 {
     auto Query = [](const char* pszPrefix, const char* pszTerm, const char* pszText,
@@ -69,9 +67,7 @@ class SearchEngineSettingsFile : public ScratchHome
 protected:
     void WriteSettings(const std::string& strText)
     {
-        CMyString strPath = Settings().GetResFolder();
-        strPath += SEARCH_SETTINGS_FILE;
-        std::ofstream(strPath.GetBuffer(), std::ios::binary) << CFileHandler::Scramble(strText);
+        Write("data/ORVANTA/res/SearchSettings.txt", CFileHandler::Scramble(strText));
     }
     bool Load(CSearchEngines& engines, EEngineLoad load = EEngineLoad::Program)
     {
