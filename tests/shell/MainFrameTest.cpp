@@ -169,7 +169,9 @@ TEST(MainFrameSizeRule, CentredPreferredSizeOrTheWholeWorkArea)
     EXPECT_EQ(CMainFrame::ComputeWindowRect(QRect(0, 0, 1920, 1040), true), QRect(0, 0, 1, 1));
 }
 
-TEST_F(MainFrameTest, WindowFollowsTheSizeRuleAndPlacesItsParts)
+// Stray messages, right clicks and texts the frame never takes change nothing; every text a
+// message carries is freed (the sanitizer build reports a leak).
+TEST_F(MainFrameTest, WindowFollowsTheSizeRulePlacesItsPartsAndIgnoresStrayInput)
 {
     CMainFrame& frame = MakeFrame(QRect(0, 0, 800, 600));
     EXPECT_EQ(frame.geometry(), QRect(0, 0, 800, 600));
@@ -178,6 +180,11 @@ TEST_F(MainFrameTest, WindowFollowsTheSizeRuleAndPlacesItsParts)
     EXPECT_EQ(frame.windowIcon().availableSizes().size(), 8); // the icon theme's sizes
     // The control strip between the player's controls and the banner shows the main colour.
     EXPECT_TRUE(IsNear(PixelAt(Snapshot(frame), 600, 560), SkinColor(GetSkinInfo()->m_clrMainBg)));
+    QPointer<CSplashDlg> pSplash = frame.GetSplash();
+    ASSERT_TRUE(pSplash && pSplash->isVisible());
+    ASSERT_TRUE(WaitForTree());
+    EXPECT_TRUE(pSplash.isNull());
+    Post(MessageForMainFrame(), CODE_TREE_LOADED);
     frame.show();
     EXPECT_EQ(frame.GetSplitter()->widget(1), frame.GetPlayerView());
     // Resized, the splitter keeps its margins and the tree its column; the bar spans the width;
@@ -194,7 +201,30 @@ TEST_F(MainFrameTest, WindowFollowsTheSizeRuleAndPlacesItsParts)
     EXPECT_EQ(frame.GetControl(0)->geometry(), QRect(177, 635, 55, 63));
     EXPECT_EQ(frame.GetControl(CMainFrame::CONTROL_MUTE)->geometry(), QRect(462, 635, 32, 63));
     EXPECT_EQ(m_pDocument->GetViewCount(), 2u);
-
+    // Stray messages.
+    EXPECT_EQ(SendWindowMessage(&frame, MessageForMainFrame(), 4242, 7), 0);
+    EXPECT_EQ(SendWindowMessage(&frame, MessageFromDlg(), 4242, 0), 0);
+    EXPECT_EQ(SendWindowMessage(&frame, ButtonTwoStateClickedMessage(),
+                                reinterpret_cast<uintptr_t>(&frame), 0),
+              0);
+    EXPECT_TRUE(frame.isVisible() && frame.windowState() == Qt::WindowNoState);
+    {
+        CBoxAnswerer boxes; // the empty tree offers a web search for the string: declined
+        PostText(CODE_SEARCH_TREE, "nothing");
+        Post(MessageFromDlg(), CODE_SEARCH_TREE, 0); // no string: nothing happens
+        PostText(4242, "unused");
+        EXPECT_LE(boxes.m_texts.size(), 1u);
+        EXPECT_EQ(frame.GetTreeView()->GetSelectedItem(), nullptr);
+    }
+    // No context menu anywhere; left clicks pass.
+    auto* pProbe = new CClickProbe(frame.GetPlayerView());
+    QContextMenuEvent contextMenu(QContextMenuEvent::Mouse, QPoint(2, 2), QPoint(2, 2));
+    QTest::mousePress(pProbe, Qt::RightButton, {}, QPoint(2, 2));
+    QApplication::sendEvent(pProbe, &contextMenu);
+    QApplication::sendEvent(frame.GetTreeView()->viewport(), &contextMenu);
+    EXPECT_EQ(pProbe->m_nPresses + pProbe->m_nContextMenus, 0);
+    QTest::mousePress(pProbe, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(pProbe->m_nPresses, 1);
     // The caption's codes; while minimised, maximise/restore does nothing.
     CMyOwnButton* pMaximize = &frame.GetSearchBar()->GetMaximizeButton();
     Post(MessageFromDlg(), ID_MAXIMIZE);
@@ -211,44 +241,6 @@ TEST_F(MainFrameTest, WindowFollowsTheSizeRuleAndPlacesItsParts)
     frame.showNormal();
     Post(MessageFromDlg(), ID_CLOSE);
     EXPECT_FALSE(frame.isVisible());
-}
-
-// Stray messages, right clicks and texts the frame never takes change nothing; every text a
-// message carries is freed (the sanitizer build reports a leak).
-TEST_F(MainFrameTest, SplashGoesAtTheTreesFirstReportAndStrayInputChangesNothing)
-{
-    CMainFrame& frame = MakeFrame();
-    QPointer<CSplashDlg> pSplash = frame.GetSplash();
-    ASSERT_TRUE(pSplash && pSplash->isVisible());
-    ASSERT_TRUE(WaitForTree());
-    EXPECT_TRUE(pSplash.isNull());
-    Post(MessageForMainFrame(), CODE_TREE_LOADED);
-    frame.show();
-    EXPECT_EQ(SendWindowMessage(&frame, MessageForMainFrame(), 4242, 7), 0);
-    EXPECT_EQ(SendWindowMessage(&frame, MessageFromDlg(), 4242, 0), 0);
-    EXPECT_EQ(SendWindowMessage(&frame, ButtonTwoStateClickedMessage(),
-                                reinterpret_cast<uintptr_t>(&frame), 0),
-              0);
-    EXPECT_TRUE(frame.isVisible() && frame.windowState() == Qt::WindowNoState);
-    {
-        CBoxAnswerer boxes; // the empty tree offers a web search for the string: declined
-        PostText(CODE_SEARCH_TREE, "nothing");
-        Post(MessageFromDlg(), CODE_SEARCH_TREE, 0); // no string: nothing happens
-        PostText(4242, "unused");
-        EXPECT_LE(boxes.m_texts.size(), 1u);
-        EXPECT_EQ(frame.GetTreeView()->GetSelectedItem(), nullptr);
-    }
-
-    // No context menu anywhere; left clicks pass.
-    auto* pProbe = new CClickProbe(frame.GetPlayerView());
-    QContextMenuEvent contextMenu(QContextMenuEvent::Mouse, QPoint(2, 2), QPoint(2, 2));
-    QTest::mousePress(pProbe, Qt::RightButton, {}, QPoint(2, 2));
-    QApplication::sendEvent(pProbe, &contextMenu);
-    QApplication::sendEvent(frame.GetTreeView()->viewport(), &contextMenu);
-    EXPECT_EQ(pProbe->m_nPresses + pProbe->m_nContextMenus, 0);
-    QTest::mousePress(pProbe, Qt::LeftButton, {}, QPoint(2, 2));
-    EXPECT_EQ(pProbe->m_nPresses, 1);
-
     // Texts still queued when the frame goes are freed with it; right clicks reach widgets again.
     ASSERT_TRUE(PostWindowMessage(m_pFrame.get(), MessageFromDlg(), CODE_OPEN_ADDRESS,
                                   std::make_unique<CMyString>("http://example.com/")));
