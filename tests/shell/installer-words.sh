@@ -24,10 +24,7 @@ chmod +x "$work/bin/xdg-settings"
 
 "$listserver" --port 0 "$work/site" >"$work/server.out" 2>"$work/server.log" &
 server_pid=$!
-for _ in $(seq 50); do
-    grep -q '^Serving' "$work/server.out" && break
-    sleep 0.1
-done
+for _ in $(seq 50); do grep -q '^Serving' "$work/server.out" && break || sleep 0.1; done
 port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\)\/.*/\1/p' "$work/server.out")
 [[ -n "$port" ]] || fail "the list server did not start"
 touch "$work/site/InstallPageOrvanta.htm" "$work/site/UninstallPageOrvanta.htm"
@@ -42,9 +39,8 @@ words()
         status=0
         output=$(timeout 60 env PATH="$work/bin" "$program" "$word" 2>"$work/$word.err") || status=$?
         [[ $status -eq 0 ]] || { cat "$work/$word.err" >&2; fail "\"$word\" ended with $status"; }
-        page=$2/InstallPageOrvanta.htm
-        [[ $word == Uninstall ]] && page=$2/UninstallPageOrvanta.htm
-        [[ -n "$2" ]] || page=
+        page=
+        [[ -z "$2" ]] || page="$2/${word^}PageOrvanta.htm"
         [[ "$output" == "$page" ]] || fail "\"$word\" printed \"$output\", not \"$page\""
         echo "ok: \"$word\" without a display printed \"$output\""
     done
