@@ -62,50 +62,32 @@ TEST(SearchEngineList, NumbersEntriesAndSkipsEnginesWithoutChildren)
     EXPECT_FALSE(engines.LoadEngines(nullptr));
 }
 
-class SearchEngineSettingsFile : public ScratchHome
-{
-protected:
-    void WriteSettings(const std::string& strText)
-    {
-        Write("data/ORVANTA/res/SearchSettings.txt", CFileHandler::Scramble(strText));
-    }
-    bool Load(CSearchEngines& engines, EEngineLoad load = EEngineLoad::Program)
-    {
-        return LoadSearchSettings(Settings().GetResFolder(), engines, load);
-    }
-};
+using SearchEngineSettingsFile = ScratchHome;
 
-TEST_F(SearchEngineSettingsFile, MissingOrBrokenFileGivesAnEmptyList)
+TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesEachIconOnceAndABrokenFileGivesAnEmptyList)
 {
-    CSearchEngines engines;
-    EXPECT_FALSE(Load(engines));
-    for (const char* pszText : {"<SEARCH><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE>",
-                                "<SEARCH><VERSION>1</VERSION></SEARCH>", "plain words"})
-    {
-        WriteSettings(pszText);
-        EXPECT_FALSE(Load(engines)) << pszText;
-        EXPECT_EQ(engines.GetCount(), 0) << pszText;
-    }
-}
-
-TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersion)
-{
+    const auto writeSettings = [this](const std::string& strText)
+    { Write("data/ORVANTA/res/SearchSettings.txt", CFileHandler::Scramble(strText)); };
+    const auto load = [](CSearchEngines& engines, EEngineLoad eLoad = EEngineLoad::Program)
+    { return LoadSearchSettings(Settings().GetResFolder(), engines, eLoad); };
+    CSearchEngines none;
+    EXPECT_FALSE(load(none)); // no file
     const std::string strIconBytes("GIF89a\0\x01", 8);
     std::unique_ptr<CListServer> pServer(new CListServer({{"icon.gif", strIconBytes}}));
     const std::string strIconUrl = pServer->Url() + "icon.gif";
     const std::string strMissingUrl = pServer->Url() + "missing.gif";
-    WriteSettings(
+    writeSettings(
         "<SEARCH><VERSION>7.2</VERSION><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE><IMAGE_URL>" +
         strIconUrl + "</IMAGE_URL></SEARCH_ENGINE><SEARCH_ENGINE><IMAGE_URL>" + strMissingUrl +
         "</IMAGE_URL></SEARCH_ENGINE></LIST_OF_SEARCH_ENGINES></SEARCH>");
     // Inspecting asks no server, records nothing and keeps the addresses as written.
     CSearchEngines inspected;
-    ASSERT_TRUE(Load(inspected, EEngineLoad::Inspect));
+    ASSERT_TRUE(load(inspected, EEngineLoad::Inspect));
     EXPECT_EQ(Text(inspected.GetEngine(1)->m_strImagePath), strMissingUrl);
     EXPECT_TRUE(pServer->Requests().empty());
     EXPECT_EQ(Text(Settings().GetSearchSettingsVersion()), "");
     CSearchEngines engines;
-    ASSERT_TRUE(Load(engines));
+    ASSERT_TRUE(load(engines));
     EXPECT_EQ(Text(engines.GetEngine(0)->m_strImagePath),
               Text(Settings().GetIconFilePath(strIconUrl.c_str())));
     EXPECT_TRUE(engines.GetEngine(1)->m_strImagePath.IsEmpty());
@@ -116,7 +98,15 @@ TEST_F(SearchEngineSettingsFile, ProgramLoadFetchesAnIconOnceAndRecordsTheVersio
     EXPECT_FALSE(CFileHandler().FileExists(Settings().GetIconFilePath(strMissingUrl.c_str())));
     // The server is gone: the next start takes the stored icon without asking.
     CSearchEngines again;
-    ASSERT_TRUE(Load(again));
+    ASSERT_TRUE(load(again));
     EXPECT_EQ(Text(again.GetEngine(0)->m_strImagePath), Text(strIcon));
     EXPECT_TRUE(again.GetEngine(1)->m_strImagePath.IsEmpty());
+    // A broken file gives an empty list.
+    for (const char* pszText : {"<SEARCH><LIST_OF_SEARCH_ENGINES><SEARCH_ENGINE>",
+                                "<SEARCH><VERSION>1</VERSION></SEARCH>", "plain words"})
+    {
+        writeSettings(pszText);
+        EXPECT_FALSE(load(none)) << pszText;
+        EXPECT_EQ(none.GetCount(), 0) << pszText;
+    }
 }
