@@ -1,5 +1,3 @@
-// Pictures stretched into a rectangle and drawn at their own size are checked through the frame
-// painter; no part of the program draws into a box without stretching.
 #include "skin/MyPicture.h"
 #include "skin/WidgetTestSupport.h"
 
@@ -52,7 +50,6 @@ TEST_F(MyPictureTest, ShrinksIntoItsBoxOrDrawsNothingWithoutAPicture)
     EXPECT_EQ(QSize(nWidth, nHeight), QSize(30, 10));
     EXPECT_EQ(PixelAt(canvas, 29, 10), QColor(Qt::red));
     EXPECT_EQ(PixelAt(canvas, 15, 9), QColor(Qt::blue));
-
     CInstallPathScope installPath(Path("install"));
     Write("broken.gif", "GIF89a this is not a picture");
     for (const std::string& strPath : {std::string("res/Skin/Nowhere.gif"), Path("broken.gif")})

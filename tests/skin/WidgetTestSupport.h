@@ -1,7 +1,5 @@
 #pragma once
 
-// Helpers of the widget tests: pictures written to a scratch folder, and what a widget drew.
-
 #include "TestSupport.h"
 #include "skin/SkinInfo.h"
 
@@ -58,8 +56,7 @@ inline QColor PixelAt(const QImage& image, int x, int y)
     return QColor(image.pixel(x, y)).toRgb();
 }
 
-// Equal within a small tolerance per channel: gradients and scaling round differently from one
-// painter to another.
+// Gradients and scaling round differently from one painter to another.
 inline bool IsNear(const QColor& clrA, const QColor& clrB, int nTolerance = 6)
 {
     return std::abs(clrA.red() - clrB.red()) <= nTolerance &&
