@@ -115,8 +115,9 @@ TEST_F(MyOwnButtonTest, FacesAndPicturesFollowTheMouseAndFitTheHeight)
     CInstallPathScope installPath(Path("install"));
     // A picture taller than the button less 4 pixels is scaled to that height, 2 pixels in:
     // 10 * 20 / 30 = 6 wide, 20 high.
-    m_button.SetPictures(CMyString("res/skin/tall.gif"), CMyString("res/Skin/TallHover.Gif"),
-                         CMyString());
+    // Names are found ignoring case, relative to the install path or absolute.
+    m_button.SetPictures(CMyString("res/skin/tall.gif"),
+                         CMyString(Path("INSTALL/RES/skin/TALLHOVER.gif").c_str()), CMyString());
     EXPECT_EQ(At(7, 21), QColor(Qt::red));
     EXPECT_NE(At(8, 10), QColor(Qt::red));
     EXPECT_NE(At(2, 22), QColor(Qt::red));

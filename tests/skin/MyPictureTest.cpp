@@ -22,17 +22,6 @@ TEST_F(MyPictureTest, LeavesTransparentGifPixelsAlone)
     EXPECT_EQ(PixelAt(canvas, 3, 1), QColor(Qt::red));
 }
 
-TEST_F(MyPictureTest, FindsSkinFilesBelowTheInstallPathIgnoringCase)
-{
-    ASSERT_TRUE(WritePicture(Path("install/res/Skin/Play.Gif"), 6, 6, Qt::red));
-    CInstallPathScope installPath(Path("install"));
-    // Relative to the install path, and absolute, both ignoring case.
-    for (const std::string& strAsked :
-         {std::string("res/skin/play.gif"), Path("INSTALL/res/SKIN/PLAY.GIF")})
-        EXPECT_STREQ(CMyPicture::ResolvePath(CMyString(strAsked.c_str())).GetBuffer(),
-                     Path("install/res/Skin/Play.Gif").c_str());
-}
-
 // A picture larger than its box is shrunk by the smaller ratio and centred in the box.
 TEST_F(MyPictureTest, ShrinksIntoItsBoxOrDrawsNothingWithoutAPicture)
 {
