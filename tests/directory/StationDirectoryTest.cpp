@@ -83,36 +83,23 @@ TEST_F(StationDirectoryTest, LoadsCategoriesMenusAndStationsInDirectoryOrder)
 {
     ASSERT_TRUE(LoadNews());
 
-    struct SExpected
+    // Per record: its node's data and text, its parent's record, type, path, address and icon.
+    ASSERT_EQ(m_tree.GetCount(), m_directory.GetCount());
+    std::string strRecords;
+    for (uint32_t i = 0; i < m_directory.GetCount(); ++i)
     {
-        const char* pszCaption;
-        int nParent;
-        int32_t nType;
-        const char* pszPath;
-        const char* pszUrl;
-    };
-    const SExpected expected[] = {
-        {"News & More", -1, 0, "", "Folder"}, {"BBC", 0, 1, "News/BBC", "http://bbc/"},
-        {"World", 0, 0, "", "Folder"},        {"CNN", 2, 1, "News/World/CNN", "http://cnn/"},
-        {"Deep", 2, 0, "", "Folder"},         {"Y", 4, 1, "News/World/Deep/Y", "u"},
-        {"Silent", 0, 1, "News/Silent", ""},  {"Sport", -1, 0, "", "Folder"}};
-    ASSERT_EQ(m_directory.GetCount(), std::size(expected));
-    ASSERT_EQ(m_tree.GetCount(), std::size(expected));
-    for (uint32_t i = 0; i < std::size(expected); ++i)
-    {
-        SCOPED_TRACE(i);
         const CStationItem* pItem = m_directory.GetItem(i);
-        const CMemoryStationTree::SNode& node = Node(i);
-        const CMemoryStationTree::SNode* pParent = m_tree.GetNode(node.hParent);
-        EXPECT_EQ(node.uItemData, i);
-        EXPECT_EQ(Text(node.strText), expected[i].pszCaption);
-        EXPECT_EQ(pParent != nullptr ? static_cast<int>(pParent->uItemData) : -1,
-                  expected[i].nParent);
-        EXPECT_EQ(pItem->m_nType, expected[i].nType);
-        EXPECT_EQ(Text(pItem->m_strPath), expected[i].pszPath);
-        EXPECT_EQ(Text(pItem->m_strUrl), expected[i].pszUrl);
-        EXPECT_TRUE(pItem->m_strIconPath.IsEmpty());
+        const CMemoryStationTree::SNode* pParent = m_tree.GetNode(Node(i).hParent);
+        strRecords +=
+            std::to_string(Node(i).uItemData) + " " + Text(Node(i).strText) + " " +
+            std::to_string(pParent != nullptr ? static_cast<int>(pParent->uItemData) : -1) + " " +
+            std::to_string(pItem->m_nType) + " " + Text(pItem->m_strPath) + " " +
+            Text(pItem->m_strUrl) + Text(pItem->m_strIconPath) + "\n";
     }
+    EXPECT_EQ(strRecords, "0 News & More -1 0  Folder\n1 BBC 0 1 News/BBC http://bbc/\n"
+                          "2 World 0 0  Folder\n3 CNN 2 1 News/World/CNN http://cnn/\n"
+                          "4 Deep 2 0  Folder\n5 Y 4 1 News/World/Deep/Y u\n"
+                          "6 Silent 0 1 News/Silent \n7 Sport -1 0  Folder\n");
     // Request headers are kept with their station; the others have none.
     EXPECT_EQ(Text(m_directory.GetItem(1)->m_strUserAgent), "Agent/1.0 (X; \"a\")");
     EXPECT_EQ(Text(m_directory.GetItem(1)->m_strReferrer), "http://portal/");

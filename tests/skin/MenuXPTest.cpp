@@ -137,22 +137,20 @@ TEST_F(MenuXPTest, PictureIsStretchedIntoTheSquareAndAMissingOneLeavesItEmptyBes
 namespace
 {
 
-// Opens the menu and, once it shows, runs the action on it; answers the chosen command.
-uint32_t Track(CMenuXP& menu, const QPoint& point, const std::function<void()>& action)
+// Opens the menu and, once it shows, runs the action on it or presses the keys; answers the
+// chosen command.
+uint32_t Track(CMenuXP& menu, const QPoint& point, const std::function<void()>& action,
+               const std::vector<Qt::Key>& keys = {})
 {
-    QTimer::singleShot(0, &menu, action);
+    QTimer::singleShot(0, &menu,
+                       [&]
+                       {
+                           if (action)
+                               action();
+                           for (Qt::Key key : keys)
+                               QTest::keyClick(&menu, key);
+                       });
     return menu.TrackPopupMenu(point);
-}
-
-// Opens the menu and, once it shows, presses the keys; answers the chosen command.
-uint32_t Track(CMenuXP& menu, const QPoint& point, const std::vector<Qt::Key>& keys)
-{
-    return Track(menu, point,
-                 [&]
-                 {
-                     for (Qt::Key key : keys)
-                         QTest::keyClick(&menu, key);
-                 });
 }
 
 } // namespace
@@ -193,8 +191,9 @@ TEST_F(MenuXPTest, TrackingReturnsTheChosenCommandOrZero)
                     }),
               0u);
     // The keys skip the side bar, the separator and the disabled item, and wrap round.
-    EXPECT_EQ(Track(menu, point, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}), 3u);
-    EXPECT_EQ(Track(menu, point, {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Enter}), 100u);
+    EXPECT_EQ(Track(menu, point, {}, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}),
+              3u);
+    EXPECT_EQ(Track(menu, point, {}, {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Enter}), 100u);
     // Opened at the screen's bottom-right corner, the menu moves back onto the screen.
     const QRect rcScreen = QGuiApplication::primaryScreen()->availableGeometry();
     QRect rcShown;
