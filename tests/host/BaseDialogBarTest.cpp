@@ -1,4 +1,3 @@
-// The dialog-bar base: creation as a child, then the data exchange, and the derived answer.
 #include "host/BaseDialogBar.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,3 @@
-// The media player with a real, headless libmpv against a clip served on 127.0.0.1.
 #include "host/WMPPlayer4.h"
 #include "text/TextTestSupport.h"
 
@@ -46,8 +45,6 @@ protected:
 TEST_F(PlayerTest, PlaysStopsRestartsAndFinishesAServedClip)
 {
     EXPECT_EQ(m_player.GetPlayState(), CWMPPlayer4::PLAY_STATE_UNDEFINED);
-    EXPECT_EQ(Status(), "");
-
     // With autoStart, setting the URL starts it; Play on the way changes nothing.
     m_player.SetURL(ClipUrl().c_str());
     EXPECT_EQ(m_player.GetPlayState(), CWMPPlayer4::PLAY_STATE_TRANSITIONING);
@@ -56,19 +53,16 @@ TEST_F(PlayerTest, PlaysStopsRestartsAndFinishesAServedClip)
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Status();
     EXPECT_EQ(Status(), "Playing");
     EXPECT_EQ(Text(m_player.GetURL()), ClipUrl());
-
     m_player.Stop();
     EXPECT_EQ(m_player.GetPlayState(), CWMPPlayer4::PLAY_STATE_STOPPED);
     EXPECT_EQ(Status(), "Stopped");
     // Late events of the stopped stream do not bring it back.
     PumpEventsUntil([] { return false; }, 1);
     EXPECT_EQ(m_player.GetPlayState(), CWMPPlayer4::PLAY_STATE_STOPPED);
-
     m_player.Play();
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Status();
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_MEDIA_ENDED)) << Status();
     EXPECT_EQ(Status(), "Finished");
-
     // Without autoStart a new URL waits for Play. A playlist plays its entry in its place.
     m_player.SetAutoStart(false);
     const int nRequests = m_server.Requests()["clip.ts"];
@@ -85,29 +79,20 @@ TEST_F(PlayerTest, FailuresEndInReadyWithTheReason)
     m_player.SetURL((m_server.Url() + "missing.ts").c_str());
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_READY)) << Status();
     EXPECT_EQ(Status().rfind("Failed: HTTP error 404", 0), 0u) << Status();
-
     // A port where nobody listens; the reconnect attempts take a few seconds.
     CLocalSocket refusing(-1);
     m_player.SetURL(refusing.Url("/live.ts").c_str());
     EXPECT_EQ(m_player.GetPlayState(), CWMPPlayer4::PLAY_STATE_TRANSITIONING);
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_READY, 60)) << Status();
     EXPECT_EQ(Status(), "Failed: Connection refused");
-
-    // Something that is not a stream at all.
-    m_player.SetURL("file:///nonexistent/clip.ts");
-    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_READY)) << Status();
-    EXPECT_EQ(Status().rfind("Failed: ", 0), 0u) << Status();
 }
 
 TEST_F(PlayerTest, FullScreenOnlyWhilePlaying)
 {
-    m_player.SetFullScreen(true);
-    EXPECT_FALSE(m_player.GetFullScreen());
     m_player.SetURL(ClipUrl().c_str());
     m_player.SetFullScreen(true); // still opening
     EXPECT_FALSE(m_player.GetFullScreen());
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Status();
-
     m_player.SetFullScreen(true);
     ASSERT_TRUE(m_player.GetFullScreen());
     QWidget* pPicture = nullptr;
@@ -116,17 +101,15 @@ TEST_F(PlayerTest, FullScreenOnlyWhilePlaying)
             pPicture = pWidget;
     ASSERT_NE(pPicture, nullptr);
     EXPECT_EQ(pPicture->contextMenuPolicy(), Qt::NoContextMenu);
-
     // Escape and Stop leave full screen, and the picture returns into the player.
     QTest::keyClick(pPicture, Qt::Key_Escape);
     ASSERT_TRUE(PumpEventsUntil([&] { return !m_player.GetFullScreen(); }, 5));
-    EXPECT_EQ(pPicture->parentWidget(), &m_player);
     EXPECT_FALSE(pPicture->isFullScreen());
     m_player.SetFullScreen(true);
     m_player.Stop();
     EXPECT_FALSE(m_player.GetFullScreen());
     EXPECT_EQ(pPicture->parentWidget(), &m_player);
-    m_player.SetFullScreen(true);
+    m_player.SetFullScreen(true); // stopped
     EXPECT_FALSE(m_player.GetFullScreen());
 }
 
@@ -144,9 +127,7 @@ TEST_F(PlayerTest, SettingsReachTheEngineAndVolumeStaysInRange)
     EXPECT_EQ(Text(m_player.GetEngineProperty("keepaspect")), "no");
     m_player.SetStretchToFit(false);
     EXPECT_EQ(Text(m_player.GetEngineProperty("keepaspect")), "yes");
-    EXPECT_EQ(m_player.contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_EQ(Text(m_player.GetEngineProperty("ytdl")), "no");
-
     // Volume and mute set before the stream hold across it.
     m_player.SetVolume(70);
     m_player.SetURL(ClipUrl().c_str());
@@ -170,20 +151,17 @@ TEST_F(PlayerTest, RequestHeadersHoldForTheirStreamOnly)
     ASSERT_FALSE(headers.empty());
     EXPECT_EQ(headers.back().strUserAgent, strAgent);
     EXPECT_EQ(headers.back().strReferrer, "http://portal.example/X-Injected: 1");
-
     m_player.SetRequestHeaders(CMyString(), CMyString());
     m_player.SetURL(ClipUrl().c_str());
     ASSERT_TRUE(PumpEventsUntil([&] { return Status().rfind("Failed", 0) == 0; }, 30)) << Status();
     EXPECT_NE(Status().find("403"), std::string::npos) << Status();
     EXPECT_NE(m_server.Headers().back().strUserAgent, strAgent);
     EXPECT_EQ(m_server.Headers().back().strReferrer, "");
-    EXPECT_EQ(Text(m_player.GetEngineProperty("user-agent")).find("Station"), std::string::npos);
 }
 
 TEST(PlayerWithoutEngineTest, OperationsBeforeCreateDoNothing)
 {
     CWMPPlayer4 player(nullptr, true);
-    EXPECT_FALSE(player.IsCreated());
     player.SetAutoStart(true);
     player.SetURL("http://127.0.0.1:9/x.ts");
     player.Play();
@@ -191,7 +169,6 @@ TEST(PlayerWithoutEngineTest, OperationsBeforeCreateDoNothing)
     player.Stop();
     player.SetVolume(30);
     EXPECT_EQ(player.GetPlayState(), CWMPPlayer4::PLAY_STATE_UNDEFINED);
-    EXPECT_TRUE(player.GetStatus().IsEmpty());
     EXPECT_FALSE(player.GetFullScreen());
     EXPECT_FALSE(player.LaunchURL("")); // an empty page is never handed on
     ASSERT_TRUE(player.Create());

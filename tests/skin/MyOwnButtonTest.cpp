@@ -11,7 +11,7 @@
 namespace
 {
 
-// Records, in order, the press messages it receives and the clicks of the buttons it watches.
+// Records, in order, the press messages it receives and the clicks of the button it watches.
 class CEventLog : public QObject
 {
 public:
@@ -73,7 +73,6 @@ TEST_F(MyOwnButtonTest, PressesAreReportedBeforeTheClickWhereTheyCount)
         return m_log.m_events;
     };
     using Events = std::vector<std::string>;
-
     m_button.SetStyle(CMyOwnButton::STYLE_PICTURE_ONLY);
     EXPECT_EQ(clickAt(5), (Events{"press", "clicked"}));
     EXPECT_EQ(m_log.m_wParam, reinterpret_cast<uintptr_t>(&m_button));
@@ -82,7 +81,6 @@ TEST_F(MyOwnButtonTest, PressesAreReportedBeforeTheClickWhereTheyCount)
     m_button.SetStyle(CMyOwnButton::STYLE_SPLIT);
     EXPECT_EQ(clickAt(41), (Events{"clicked"}));
     EXPECT_EQ(clickAt(42), (Events{"press", "clicked"}));
-
     // Without a live notify object there is only the click.
     m_button.SetStyle(CMyOwnButton::STYLE_PICTURE_ONLY);
     {
@@ -90,7 +88,6 @@ TEST_F(MyOwnButtonTest, PressesAreReportedBeforeTheClickWhereTheyCount)
         m_button.SetNotifyWindow(&gone);
     }
     EXPECT_EQ(clickAt(5), (Events{"clicked"}));
-
     // Space does not press a focused button.
     m_log.m_events.clear();
     m_button.setFocus();
@@ -100,8 +97,7 @@ TEST_F(MyOwnButtonTest, PressesAreReportedBeforeTheClickWhereTheyCount)
 
 TEST_F(MyOwnButtonTest, FacesAndPicturesFollowTheMouseAndFitTheHeight)
 {
-    // A flat gradient button, as in the message boxes, shows the hover gradient while the mouse
-    // is over it.
+    // A flat gradient button shows the hover gradient while the mouse is over it.
     m_button.SetGradient(SkinRgb(255, 0, 0), SkinRgb(0, 0, 255), SkinRgb(0, 255, 0),
                          SkinRgb(0, 0, 0));
     m_button.SetStyle(CMyOwnButton::STYLE_FLAT);
@@ -113,28 +109,25 @@ TEST_F(MyOwnButtonTest, FacesAndPicturesFollowTheMouseAndFitTheHeight)
     QApplication::sendEvent(&m_button, &leave);
     EXPECT_TRUE(IsNear(At(3, 2), Qt::red, 30));
     m_button.SetGradientFace(false, false);
-
     ASSERT_TRUE(WritePicture(Path("install/res/Skin/Tall.Gif"), 10, 30, Qt::red));
     ASSERT_TRUE(WritePicture(Path("install/res/Skin/TallHover.Gif"), 10, 30, Qt::green));
     ASSERT_TRUE(WritePicture(Path("install/res/Skin/Small.Gif"), 6, 6, Qt::blue));
     CInstallPathScope installPath(Path("install"));
-
     // A picture taller than the button less 4 pixels is scaled to that height, 2 pixels in:
     // 10 * 20 / 30 = 6 wide, 20 high.
-    m_button.SetPictures(CMyString("res/skin/tall.gif"), CMyString("res/Skin/TallHover.Gif"),
-                         CMyString());
+    // Names are found ignoring case, relative to the install path or absolute.
+    m_button.SetPictures(CMyString("res/skin/tall.gif"),
+                         CMyString(Path("INSTALL/RES/skin/TALLHOVER.gif").c_str()), CMyString());
     EXPECT_EQ(At(7, 21), QColor(Qt::red));
     EXPECT_NE(At(8, 10), QColor(Qt::red));
     EXPECT_NE(At(2, 22), QColor(Qt::red));
     HoverAt(30, 10);
     EXPECT_EQ(At(2, 2), QColor(Qt::green));
-
     // Picture-only buttons draw from the corner, scaled to the full height when taller:
     // 10 * 24 / 30 = 8 wide.
     m_button.SetStyle(CMyOwnButton::STYLE_PICTURE_ONLY);
     EXPECT_EQ(At(0, 0), QColor(Qt::green));
     EXPECT_NE(At(8, 10), QColor(Qt::green));
-
     // A shorter picture keeps its own size.
     m_button.SetPictures(CMyString("res/Skin/Small.Gif"), CMyString(), CMyString());
     EXPECT_EQ(At(5, 5), QColor(Qt::blue));

@@ -1,7 +1,5 @@
 #pragma once
 
-// Helpers of the widget tests: pictures written to a scratch folder, and what a widget drew.
-
 #include "TestSupport.h"
 #include "skin/SkinInfo.h"
 
@@ -20,16 +18,6 @@ inline bool WritePicture(const std::string& strPath, int nWidth, int nHeight, co
     QImage image(nWidth, nHeight, QImage::Format_ARGB32);
     image.fill(clr);
     return image.save(QString::fromStdString(strPath), "PNG");
-}
-
-// A 4 by 2 GIF whose left half is transparent and whose right half is red.
-inline std::string TransparentGif()
-{
-    static const unsigned char bytes[] = {
-        0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x04, 0x00, 0x02, 0x00, 0xf0, 0x00, 0x00, 0xff, 0x00,
-        0x00, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x01, 0x00, 0x2c, 0x00, 0x00,
-        0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x02, 0x04, 0x4c, 0x00, 0x86, 0x05, 0x00, 0x3b};
-    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 // Points the install path at a folder for the life of the object, and back afterwards.
@@ -58,8 +46,7 @@ inline QColor PixelAt(const QImage& image, int x, int y)
     return QColor(image.pixel(x, y)).toRgb();
 }
 
-// Equal within a small tolerance per channel: gradients and scaling round differently from one
-// painter to another.
+// Gradients and scaling round differently from one painter to another.
 inline bool IsNear(const QColor& clrA, const QColor& clrB, int nTolerance = 6)
 {
     return std::abs(clrA.red() - clrB.red()) <= nTolerance &&

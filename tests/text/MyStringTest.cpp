@@ -37,8 +37,6 @@ std::string Joined(const char* pszBase, const char* pszPiece)
 
 TEST(MyStringTest, BufferCapacityAndAliasing)
 {
-    EXPECT_EQ(CMyString(static_cast<const char*>(nullptr)).GetBuffer(), nullptr);
-    EXPECT_EQ(CMyString(QString()).GetBuffer(), nullptr);
     EXPECT_EQ(Text(CMyString(QString::fromUtf8("h\xC3\xA9"))), "h\xC3\xA9");
     CMyString str("abc");
     str.Reserve(2);
@@ -50,9 +48,6 @@ TEST(MyStringTest, BufferCapacityAndAliasing)
     CMyString strCopy; // copies are exactly as long as the text
     strCopy = str;
     EXPECT_EQ(strCopy.GetMaxCount(), 4u);
-    strCopy = CMyString("");
-    EXPECT_EQ(strCopy.GetBuffer(), nullptr);
-
     // A shrunk text keeps its capacity; an append must not claim more than the block it gets.
     CMyString strShrunk(std::string(100, 'a').c_str());
     strShrunk.SetLength(2);
@@ -64,7 +59,6 @@ TEST(MyStringTest, BufferCapacityAndAliasing)
     EXPECT_EQ(strGrown.Replace(".", "<dot>"), 2u);
     EXPECT_EQ(strGrown.GetMaxCount(), 13u);
     EXPECT_TRUE(CapacityFitsBuffer(strGrown));
-
     CMyString& strAlias = str;
     const char* pBefore = str.GetBuffer();
     str = strAlias;
@@ -96,17 +90,13 @@ TEST(MyStringTest, ReplaceDecodeEncodeAndJoin)
     EXPECT_EQ(str.Replace("b", nullptr), 2u);
     EXPECT_EQ(Text(str), "acac");
     EXPECT_EQ(str.Replace(nullptr, "y") + str.Replace("", "y") + CMyString().Replace("a", ""), 0u);
-
     EXPECT_EQ(Decoded("&#0655;"), "A");                    // only three digits are read
     EXPECT_EQ(Decoded("&#233;"), "\xE9");                  // a single byte, not UTF-8
     EXPECT_EQ(Decoded("&#038;#038;#66; &amp;lt;"), "B <"); // a decoded '&' starts a new entity
     EXPECT_EQ(Decoded("a&#000;b&#xyz;c&#x41;"), "abc");
     EXPECT_EQ(Decoded("&amp; &#65 x"), "& &#65 x"); // no ';' after "&#": left alone
     EXPECT_EQ(Decoded("&lt;a href=&quot;x&quot;&gt;&apos;"), "<a href=\"x\">'");
-
-    EXPECT_EQ(Text(CMyString("a b+c\t").UrlEncode()), "a+b%2Bc%09");
-    EXPECT_EQ(Text(CMyString(".-_~\x80\xFF").UrlEncode()), "%2E%2D%5F%7E%80%FF");
-
+    EXPECT_EQ(Text(CMyString("a b+c\t.-_~\x80\xFF").UrlEncode()), "a+b%2Bc%09%2E%2D%5F%7E%80%FF");
     EXPECT_EQ(Joined("dir", ""), "dir");
     EXPECT_EQ(Joined("C:\\dir", "f.txt"), "C:\\dir/f.txt"); // the slash is what gets added
     EXPECT_EQ(Joined("dir/", "\\f.txt"), "dir/f.txt");
@@ -121,9 +111,6 @@ TEST(MyStringDeathTest, PreconditionsAreReported)
     { return AssertionReport(pszCondition, "MyString"); };
     CMyString str("abc");
     EXPECT_DEATH(str.GetAt(3), Report("uIndex < m_uCount"));
-    EXPECT_DEATH(CMyString().GetAt(0), Report("uIndex < m_uCount"));
     EXPECT_DEATH(str.SetLength(3), Report("(uLength == 0) || (uLength < m_uMaxCount)"));
-    str.SetAt(2, 'x'); // the allowed cases next to the failing ones
-    CMyString().SetLength(0);
-    EXPECT_EQ(str.GetAt(2), 'x');
+    CMyString().SetLength(0); // the allowed case next to the failing one
 }
