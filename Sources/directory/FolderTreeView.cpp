@@ -230,7 +230,7 @@ bool CFolderTreeView::PreviousStation()
         return false;
     int64_t nIndex = SelectedIndex();
     if (nIndex < 0 || nIndex >= static_cast<int64_t>(uCount))
-        nIndex = static_cast<int64_t>(uCount) - 1;
+        nIndex = static_cast<int64_t>(uCount); // nothing selected: the last record counts too
     for (int64_t nStep = nIndex - 1; nStep >= 0; --nStep)
     {
         const CStationItem* pRecord = m_directory.GetItem(static_cast<uint32_t>(nStep));
