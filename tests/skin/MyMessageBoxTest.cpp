@@ -133,7 +133,6 @@ TEST(SplashDlgTest, CentredOnTopWithTheLoadingTextInTheMiddle)
     QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((splash.geometry().center() - centre).manhattanLength(), 2);
     QImage image = Snapshot(splash);
-    EXPECT_TRUE(IsNear(PixelAt(image, 0, 0), SkinColor(GetSkinInfo()->m_clrDialogTop)));
     QRect ink = InkBounds(image);
     // The text is in the dialog text colour, so it reads on any dialog gradient.
     bool bTextColourSeen = false;
