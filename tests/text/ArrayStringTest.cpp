@@ -92,15 +92,3 @@ TEST(MapPtrTest, KeysValuesAndOwnership)
     EXPECT_EQ(map.GetCount(), 1u);
     EXPECT_EQ(map.Lookup(CMyString("Ab")), &b);
 }
-
-TEST(ArrayStringDeathTest, PreconditionsAreReported)
-{
-    testing::FLAGS_gtest_death_test_style = "threadsafe";
-    const auto Report = [](const char* pszCondition)
-    { return AssertionReport(pszCondition, "ArrayString"); };
-    CArrayPtr arr(10);
-    arr.Add(nullptr);
-    EXPECT_DEATH(arr.InsertAt(2, nullptr), Report("uIndex <= m_uCount"));
-    CMapPtr map;
-    EXPECT_DEATH(map.SetAt(1u, nullptr), Report("m_puTable != NULL"));
-}
