@@ -194,6 +194,15 @@ TEST_F(FolderTreeViewTest, FindNextWrapsAroundAndOffersTheWebWhenNothingMatches)
     EXPECT_EQ(m_frame.Count(CODE_SEARCH_WEB), 1);
 }
 
+// A list that ends with a station: Previous with nothing selected takes that last station.
+TEST_F(FolderTreeViewTest, PreviousFromNothingReachesAStationThatIsTheLastRecord)
+{
+    Load("<MS><MOVIES><CATEGORY><NAME>News</NAME><FILE_NAME>News.txt</FILE_NAME></CATEGORY>"
+         "</MOVIES></MS>");
+    EXPECT_TRUE(m_pTree->PreviousStation());
+    EXPECT_EQ(Selected(), 4);
+}
+
 TEST_F(FolderTreeViewTest, BrokenMoviesListLeavesAnEmptyTreeThatStillReports)
 {
     Load("<MS><MOVIES><CATEGORY><NAME>Cut");
