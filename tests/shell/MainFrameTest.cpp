@@ -193,11 +193,6 @@ TEST_F(MainFrameTest, WindowFollowsTheSizeRulePlacesItsPartsAndIgnoresStrayInput
     QCoreApplication::processEvents();
     EXPECT_EQ(frame.GetSplitter()->geometry(), QRect(20, 30, 1160, 586));
     EXPECT_EQ(frame.GetSplitter()->sizes().value(0), CMainFrame::TREE_IDEAL_WIDTH);
-    // Dragged too far, the player's column keeps its least width.
-    frame.GetSplitter()->setSizes({1100, 60});
-    PumpEventsUntil([&] { return frame.GetPlayerView()->width() >= CTelvaneView::MIN_VIEW_WIDTH; },
-                    2);
-    EXPECT_EQ(frame.GetPlayerView()->width(), CTelvaneView::MIN_VIEW_WIDTH);
     EXPECT_EQ(frame.GetSearchBar()->width(), 1200);
     EXPECT_EQ(frame.GetControl(0)->geometry(), QRect(177, 635, 55, 63));
     EXPECT_EQ(m_pDocument->GetViewCount(), 2u);

@@ -14,6 +14,7 @@
 #include "skin/WidgetTestSupport.h"
 
 #include <QLabel>
+#include <QSplitter>
 #include <QTest>
 
 #include <atomic>
@@ -125,6 +126,20 @@ TEST_F(TelvaneViewTest, LaysOutItsPartsAndPlaysAStationOnceUntilItEndsOrStops)
     const QImage image = Snapshot(*m_pView);
     EXPECT_TRUE(IsNear(PixelAt(image, 100, 100), Qt::black));
     EXPECT_TRUE(IsNear(PixelAt(image, 590, 396), SkinColor(GetSkinInfo()->m_clrStatusBg)));
+    {
+        // In the splitter its column never gets narrower than 180 pixels.
+        QSplitter splitter;
+        QWidget* pTree = new QWidget(&splitter);
+        auto* pView = new CTelvaneView(&splitter);
+        ASSERT_TRUE(pView->Create(CMyString()));
+        pView->SetSplitter(&splitter, 1);
+        splitter.resize(700, 300);
+        splitter.show();
+        splitter.setSizes({600, 100});
+        PumpEventsUntil([&] { return pView->width() >= CTelvaneView::MIN_VIEW_WIDTH; }, 2);
+        EXPECT_EQ(pView->width(), CTelvaneView::MIN_VIEW_WIDTH);
+        EXPECT_EQ(pTree->width() + pView->width() + splitter.handleWidth(), 700);
+    }
 
     // Nothing plays before a station is set, and a folder record is no station; full screen is
     // refused while nothing plays.
