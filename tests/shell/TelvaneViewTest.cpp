@@ -13,9 +13,7 @@
 #include "skin/SkinInfo.h"
 #include "skin/WidgetTestSupport.h"
 
-#include <QDir>
 #include <QLabel>
-#include <QProcess>
 #include <QSplitter>
 #include <QTest>
 
@@ -24,19 +22,6 @@
 
 namespace
 {
-// Stands in for the station tree: records the key of every key hint it is given.
-class CTreeStandIn : public CDocumentView
-{
-public:
-    void OnUpdate(CDocumentView*, intptr_t nHint, QObject* pHint) override
-    {
-        std::unique_ptr<QObject> pOwned(pHint); // the key is the receiver's to free
-        if (const auto* pKey = dynamic_cast<const CKeyHint*>(pHint); pKey && nHint == HINT_KEY)
-            m_arrKeys.push_back(pKey->GetKey());
-    }
-    std::vector<uint32_t> m_arrKeys;
-};
-
 // A live station: a stream of unknown length sent a piece at a time. While it is "gone" the
 // stream breaks off and every request gets a 404.
 class CLiveStream
@@ -141,14 +126,6 @@ TEST_F(TelvaneViewTest, LaysOutItsPartsAndPlaysAStationOnceUntilItEndsOrStops)
     const QImage image = Snapshot(*m_pView);
     EXPECT_TRUE(IsNear(PixelAt(image, 100, 100), Qt::black));
     EXPECT_TRUE(IsNear(PixelAt(image, 590, 396), SkinColor(GetSkinInfo()->m_clrStatusBg)));
-    // Keys go to the tree as virtual-key codes; without a receiver they go nowhere.
-    QTest::keyClick(m_pView.get(), Qt::Key_Down);
-    CTreeStandIn tree;
-    m_pView->SetKeyReceiver(&tree);
-    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Left, Qt::Key_S})
-        QTest::keyClick(m_pView.get(), key);
-    EXPECT_EQ(tree.m_arrKeys, (std::vector<uint32_t>{40, 13, 37, 'S'}));
-    m_pView->SetKeyReceiver(nullptr);
     {
         // In the splitter its column never gets narrower than 180 pixels.
         QSplitter splitter;
@@ -239,77 +216,41 @@ TEST_F(TelvaneViewTest, LaysOutItsPartsAndPlaysAStationOnceUntilItEndsOrStops)
     EXPECT_EQ(m_frame.m_arrCodes.size(), uCodes);
 }
 
-// A playlist imported and published with the list tool plays with the agent its server
-// requires; the next station, which names none, does not inherit it. The playlist has no header,
-// so its first entry is read only when the byte-order mark is skipped.
-TEST_F(TelvaneViewTest, AnImportedStationPlaysWithTheAgentItsServerRequires)
+// The station's agent and referrer reach its server; the next station, which names none, does
+// not inherit them.
+TEST_F(TelvaneViewTest, AStationPlaysWithTheAgentItsServerRequires)
 {
     ASSERT_TRUE(s_strClipError.empty()) << s_strClipError;
     const std::string strAgent = "ListAgent/1.0 (round trip; \"quoted\", comma)";
     m_pServer->RequireAgent("clip.ts", strAgent);
-    Write("channels.m3u", "\xEF\xBB\xBF#EXTINF:-1 group-title=\"Local\",Local Channel\r\n"
-                          "#EXTVLCOPT:http-user-agent=" +
-                              strAgent + "\r\n#EXTVLCOPT:http-referrer=http://portal.example/\r\n" +
-                              ClipUrl() + "\r\n#EXTINF:-1 group-title=\"Local\",Without Agent\r\n" +
-                              ClipUrl() + "?plain=1\r\n");
-    const QString src = QString::fromStdString(Path("src/"));
-    QDir().mkpath(src);
-    for (const char* pszList : {"ServerSettings.txt", "SearchSettings.txt"})
-        ASSERT_TRUE(
-            QFile::copy(QString(ORVANTA_SOURCE_DIR "/demo/lists/") + pszList, src + pszList));
-    for (const QStringList& arguments :
-         {QStringList{"import-m3u", QString::fromStdString(Path("channels.m3u")), src, "--category",
-                      "Local TV"},
-          QStringList{"publish", src, QString::fromStdString(Path("site"))}})
-    {
-        QProcess tool;
-        tool.start(ORVANTA_LISTS_TOOL, arguments);
-        ASSERT_TRUE(tool.waitForFinished(30000));
-        ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
-    }
-
-    CMemoryStationTree tree;
-    CStationDirectory directory(tree);
-    directory.SetRecordVersions(false);
-    directory.SetFetchIcons(false);
-    ASSERT_TRUE(directory.LoadMoviesSettings(CMyString(Path("site").c_str())));
-    const auto play = [&](const std::string& strPath)
-    {
-        for (uint32_t i = 0; i < directory.GetCount(); ++i)
-            if (Text(directory.GetItem(i)->m_strPath) == "Local TV/Local/" + strPath)
-                m_pView->SetStation(*directory.GetItem(i));
-        EXPECT_EQ(Text(m_pView->GetStation().m_strPath), "Local TV/Local/" + strPath);
-        m_pView->Play();
-    };
     ASSERT_TRUE(m_pView->Create(CMyString()));
     m_pView->show();
-    play("Local Channel");
+    CStationItem station;
+    station.m_nType = STATION_ITEM_STATION;
+    station.m_strUrl = ClipUrl().c_str();
+    station.m_strUserAgent = strAgent.c_str();
+    station.m_strReferrer = "http://portal.example/";
+    m_pView->SetStation(station);
+    m_pView->Play();
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_PLAYING)) << Text(Player().GetStatus());
     EXPECT_EQ(m_pServer->Headers().back().strUserAgent, strAgent);
     EXPECT_EQ(m_pServer->Headers().back().strReferrer, "http://portal.example/");
-    play("Without Agent");
+    PlayStation(ClipUrl() + "?plain=1", "Demo/Plain");
     ASSERT_TRUE(WaitForState(CWMPPlayer4::PLAY_STATE_READY)) << Text(Player().GetStatus());
     EXPECT_NE(Text(Player().GetStatus()).find("403"), std::string::npos);
     EXPECT_NE(m_pServer->Headers().back().strUserAgent, strAgent);
     EXPECT_EQ(m_pServer->Headers().back().strReferrer, "");
 }
 
-TEST_F(TelvaneViewTest, FindsTheStartPageOnTheServerThatAnswers)
+TEST_F(TelvaneViewTest, TheStartPageIsTheFirstUrlOnTheServerThatAnswered)
 {
-    const auto writeList = [&](const char* pszName, const std::string& strText)
-    { Write(std::string("data/ORVANTA/res/") + pszName, CFileHandler::Scramble(strText)); };
-    CListServer server({{"UpdateSettings.txt", "<U/>"}});
-    writeList("ServerSettings.txt", "<S><URL>" + server.Url() + "</URL></S>");
-    writeList("MoviesSettings.txt", "<M><MOVIES/></M>");
-    EXPECT_TRUE(CTelvaneView::GetFirstUrl().IsEmpty());
-    writeList("MoviesSettings.txt", "<M><FIRST_URL>/pages/Start.htm</FIRST_URL><MOVIES/></M>");
-    EXPECT_EQ(Text(CTelvaneView::GetFirstUrl()), server.Url() + "pages/Start.htm");
-    // No server answers: no start page, whatever the file says.
-    const CLocalSocket refused(-1);
-    writeList("ServerSettings.txt", "<S><URL>" + refused.Url() + "</URL></S>");
-    EXPECT_TRUE(CTelvaneView::GetFirstUrl().IsEmpty());
-    ASSERT_TRUE(m_pView->Create());
-    EXPECT_TRUE(!m_pView->IsStartPageShown() && m_pView->GetBrowser() == nullptr);
+    const CMyString strServer("http://127.0.0.1:1/");
+    Write("data/ORVANTA/res/MoviesSettings.txt", CFileHandler::Scramble("<M><MOVIES/></M>"));
+    EXPECT_TRUE(CTelvaneView::GetFirstUrl(strServer).IsEmpty());
+    Write("data/ORVANTA/res/MoviesSettings.txt",
+          CFileHandler::Scramble("<M><FIRST_URL>/pages/Start.htm</FIRST_URL><MOVIES/></M>"));
+    EXPECT_EQ(Text(CTelvaneView::GetFirstUrl(strServer)), "http://127.0.0.1:1/pages/Start.htm");
+    EXPECT_TRUE(CTelvaneView::GetFirstUrl(CMyString()).IsEmpty()); // no server answered
 }
 
 TEST_F(TelvaneViewTest, TheStartPageCoversTheViewUntilTheFirstStation)
