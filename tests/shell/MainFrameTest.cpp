@@ -305,13 +305,15 @@ TEST_F(MainFrameTest, TreeSearchKeysVolumeAndPresetsReachTheirParts)
     CFolderTreeView* pTree = frame.GetTreeView();
     CStation* pPreset = frame.GetStation(0);
     {
-        // Nothing selected, then a category: nothing to pre-set.
+        // Nothing selected, then a category: nothing to pre-set; the empty preset plays nothing.
         CBoxAnswerer boxes;
         Press(pPreset->GetPresetButton());
         pTree->setCurrentItem(pTree->topLevelItem(0));
         Press(pPreset->GetPresetButton());
-        ASSERT_EQ(boxes.m_texts.size(), 2u);
+        Press(pPreset->GetStationButton());
+        ASSERT_EQ(boxes.m_texts.size(), 3u);
         EXPECT_EQ(boxes.m_texts[1].rfind("No Station Is Selected.", 0), 0u);
+        EXPECT_EQ(boxes.m_texts[2].rfind("This Button Is Not Pre-Set Yet.", 0), 0u);
         EXPECT_EQ(StoredPreset(0), " | ");
     }
     CTelvaneView* pView = frame.GetPlayerView();
