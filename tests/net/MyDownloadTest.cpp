@@ -114,7 +114,6 @@ TEST_F(Download, FailuresSayWhyAndLeaveNoFile)
         const CMyString strReason = job.GetResult().Describe();
         return std::string(strReason.IsEmpty() ? "" : strReason.GetBuffer());
     };
-    // The misbehaving servers' reasons are checked with the update.
     EXPECT_EQ(Why(CMyString()), "no address");
     EXPECT_EQ(Why(Url("/body?status=204")), "HTTP status 204");
     EXPECT_EQ(Why(CLocalSocket(-1).Url().c_str()), "connection refused");

@@ -77,8 +77,8 @@ private:
     // "trickle" sends a byte every half second.
     void Misbehave(const std::string& kind, httplib::Response& response)
     {
-        if (kind == "404" || kind == "500")
-            response.status = std::stoi(kind);
+        if (kind == "missing")
+            response.status = 404;
         else if (kind == "redirect_loop")
             response.set_redirect("/bad/redirect_loop/again");
         else if (kind == "empty" || kind == "not_a_list" || kind == "root_only")

@@ -1,9 +1,7 @@
 #include "net/UpdateDlg.h"
 #include "ListServer.h"
-#include "TestSupport.h"
 #include "net/TestHttpServer.h"
 #include "skin/MyMessageBox.h"
-#include "skin/WidgetTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -48,17 +46,10 @@ protected:
                                                                       : &box.GetOkButton(),
                           Qt::LeftButton);
     }
-    // Runs the dialog; the restart records whether the dialog was showing, and its look.
-    int Run(CUpdateDlg& dlg, QImage* pShot = nullptr)
+    int Run(CUpdateDlg& dlg)
     {
-        dlg.SetRestartHook(
-            [this, &dlg, pShot](bool bExitNow)
-            {
-                m_ends.push_back(bExitNow ? "restart now" : "restart after quit");
-                m_bShownAtEnd = dlg.isVisible();
-                if (pShot != nullptr)
-                    *pShot = Snapshot(dlg);
-            });
+        dlg.SetRestartHook([this](bool bExitNow)
+                           { m_ends.push_back(bExitNow ? "restart now" : "restart after quit"); });
         dlg.SetQuitHook([this] { m_ends.push_back("quit"); });
         return dlg.DoModal();
     }
@@ -66,34 +57,7 @@ protected:
     QTimer m_answerer;
     std::vector<std::string> m_boxes;
     std::vector<std::string> m_ends;
-    bool m_bShownAtEnd = false;
 };
-
-// The first run fetches every list without a question and restarts at once, still showing.
-TEST_F(UpdateDlgTest, FetchesEveryListShowingProgressThenRestarts)
-{
-    const CListServer server({{"UpdateSettings.txt", kDescription},
-                              {"SearchSettings.txt", PublishedList("search")},
-                              {"News.txt", PublishedList("news")}});
-    UseServers(server.Url());
-    CUpdateDlg dlg;
-    dlg.m_bFirstRun = true;
-    QImage shot;
-    EXPECT_EQ(Run(dlg, &shot), CUpdateDlg::RESULT_CLOSED);
-    EXPECT_EQ(m_ends, std::vector<std::string>{"restart now"});
-    EXPECT_TRUE(m_boxes.empty());
-    EXPECT_EQ(ResFile("SearchSettings.txt") + ResFile("News.txt"),
-              StoredList("search") + StoredList("news"));
-    EXPECT_FALSE(m_settings.IsCopySettings());
-    EXPECT_TRUE(m_bShownAtEnd);
-    EXPECT_EQ(dlg.GetProgressControl().maximum(), 2);
-    EXPECT_EQ(dlg.GetProgressControl().value(), 2);
-    EXPECT_LT(dlg.GetProgressControl().geometry().right(), dlg.GetCancelButton().x());
-    ASSERT_FALSE(shot.isNull());
-    const CSkinInfo* pSkin = GetSkinInfo();
-    EXPECT_TRUE(IsNear(PixelAt(shot, 1, 0), SkinColor(pSkin->m_clrDialogTop)));
-    EXPECT_TRUE(IsNear(PixelAt(shot, 1, shot.height() - 1), SkinColor(pSkin->m_clrDialogBottom)));
-}
 
 TEST_F(UpdateDlgTest, WithNothingToFetchOnlyOneMessageShows)
 {
@@ -102,20 +66,17 @@ TEST_F(UpdateDlgTest, WithNothingToFetchOnlyOneMessageShows)
     m_settings.SetFileVersion("News.txt", "1.0");
     const struct
     {
-        bool bFirstRun;
-        bool bServer;
+        bool bFirstRun; // without a server
         const char* pszBox;
         std::vector<std::string> arrEnds;
     } cases[] = {{true,
-                  false,
                   "0: Couldn't get the lists from ORVANTA server for the first time\n"
                   "Check connection to the internet",
                   {"quit"}},
-                 {false, true, "0: You Run The Most Updated Settings.", {}},
-                 {false, false, "0: Update check failed\nCheck connection to the internet", {}}};
+                 {false, "0: You Run The Most Updated Settings.", {}}};
     for (const auto& test : cases)
     {
-        UseServers(test.bServer ? server.Url() : CLocalSocket(-1).Url("/lists/"));
+        UseServers(!test.bFirstRun ? server.Url() : CLocalSocket(-1).Url("/lists/"));
         m_boxes.clear();
         m_ends.clear();
         CUpdateDlg dlg;

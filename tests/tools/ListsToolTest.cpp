@@ -107,11 +107,8 @@ TEST_F(ListsToolTest, ScrambleRoundTripErrorsAndUsage)
         {{"frobnicate"}, 2, "Usage"},
         {{"publish", Path("src"), Path("out"), "--exe-version", "1.19"}, 2, "go together"},
     });
-    for (const char* pszHelp : {"--help", "-h", "help"})
-        EXPECT_EQ(Run({pszHelp}), 0) << pszHelp;
+    EXPECT_EQ(Run({"-h"}), 0);
     EXPECT_NE(m_strOut.find("import-m3u"), std::string::npos);
-    EXPECT_EQ(Run({"servers", "--help"}), 0);
-    EXPECT_NE(m_strOut.find("RESDIR"), std::string::npos);
 }
 
 // A playlist in the forms found in the wild, with a byte-order mark or not and any line ends,
@@ -164,17 +161,20 @@ TEST_F(ListsToolTest, ImportM3uTurnsPlaylistsIntoACategoryThatPublishesAndLoads)
             << m_strErr;
         EXPECT_EQ(m_strOut, strReport)
             << "mark " << strMark.size() << ", line ends " << strEnd.size();
-        const std::string strCategory = Read("src/FreeTV.txt");
         if (strFirstCategory.empty())
-            strFirstCategory = strCategory;
-        EXPECT_EQ(strCategory, strFirstCategory) << "line ends " << strEnd.size();
+            strFirstCategory = Read("src/FreeTV.txt");
+        EXPECT_EQ(Read("src/FreeTV.txt"), strFirstCategory) << "line ends " << strEnd.size();
     }
-    EXPECT_NE(strFirstCategory.find("<CAPTION>Sport &lt;1&gt; &amp; \"Friends\"</CAPTION>"),
-              std::string::npos);
     // Published with the lists every site has, it loads as the program loads it.
     for (const char* pszList : {"ServerSettings.txt", "SearchSettings.txt"})
         fs::copy_file(std::string(ORVANTA_DEMO_DIR) + "/lists/" + pszList, Path("src/") + pszList);
-    ASSERT_EQ(Run({"publish", Path("src"), Path("site")}), 0) << m_strErr;
+    ASSERT_EQ(Run({"publish", Path("src"), Path("site"), "--exe-version", "1.19", "--exe-url",
+                   "http://get/new"}),
+              0)
+        << m_strErr;
+    EXPECT_NE(
+        Read("site/UpdateSettings.txt").find("<VERSION>1.19</VERSION>\n\t\t<NAME>http://get/new<"),
+        std::string::npos);
     ASSERT_EQ(Run({"show", Path("site")}), 0) << m_strErr;
     EXPECT_EQ(m_strOut,
               "0\t-1\t0\tFree TV\t\tFolder\n"
@@ -235,7 +235,6 @@ TEST_F(ListsToolTest, ImportM3uKeepsTheMoviesSettingsAndRaisesVersions)
         {Import({"--category", "Free TV", "--file", "MoviesSettings.txt"}), 2, "plain file name"},
         {Import({"--category", "Free TV", "--file", "FreeTV.txt"}), 2, "another category"},
         {Import({"--file", "x.txt"}), 2, "Usage"},
-        {Import({}), 2, "Usage"},
         {Import({"--category"}), 2, "Usage"},
         {Import({"--category", "\t "}), 2, "name"},
         {{"import-m3u", Path("missing.m3u"), Path("src"), "--category", "X"}, 1, ""},
@@ -244,9 +243,12 @@ TEST_F(ListsToolTest, ImportM3uKeepsTheMoviesSettingsAndRaisesVersions)
     EXPECT_EQ(Read("bad/MoviesSettings.txt"), "<M><MOVIES>");
 }
 
-// One of each fault the program passes over without a word, each found with its file and line.
+// The shipped demo lists have no findings; one of each fault the program passes over without a
+// word is found with its file and line.
 TEST_F(ListsToolTest, CheckFindsWhatTheProgramWouldSkipOrRefuse)
 {
+    ASSERT_EQ(Run({"check", std::string(ORVANTA_DEMO_DIR) + "/lists"}), 0) << m_strOut;
+    EXPECT_EQ(m_strOut, "no findings\n");
     Write("src/MoviesSettings.txt",
           "<MOVIES_SETTINGS>\n<VERSION>1.0</VERSION>\n<MOVIES>\n"
           "<CATEGORY><NAME>No File</NAME></CATEGORY>\n"
@@ -316,23 +318,4 @@ TEST_F(ListsToolTest, CheckFindsWhatTheProgramWouldSkipOrRefuse)
         EXPECT_EQ(found[i].rfind(expected[i], 0), 0u) << found[i] << "\nexpected " << expected[i];
 }
 
-// The demo lists as shipped: the check finds nothing in them, as sources or published, and the
-// search engines answer queries.
-TEST_F(ListsToolTest, DemoListsPublishAndLoadAsTheProgramReadsThem)
-{
-    const std::string strDemo = ORVANTA_DEMO_DIR;
-    ASSERT_EQ(Run({"check", strDemo + "/lists"}), 0) << m_strOut;
-    EXPECT_EQ(m_strOut, "no findings\n");
-    ASSERT_EQ(Run({"publish", strDemo + "/lists", Path("site"), "--exe-version", "1.19",
-                   "--exe-url", "http://get/new"}),
-              0)
-        << m_strErr;
-    ASSERT_EQ(Run({"check", Path("site")}), 0) << m_strOut;
-    const std::string strUpdate = Read("site/UpdateSettings.txt");
-    for (const char* pszPart : {"<NAME>News.txt</NAME>", "<NAME>SearchSettings.txt</NAME>",
-                                "<VERSION>1.19</VERSION>", "<NAME>http://get/new</NAME>"})
-        EXPECT_NE(strUpdate.find(pszPart), std::string::npos) << pszPart;
-    ASSERT_EQ(Run({"query", Path("site"), "2", "Ada Lovelace"}), 0) << m_strErr;
-    EXPECT_EQ(m_strOut, "https://en.wikipedia.org/w/index.php?search=Ada+Lovelace\n");
-}
 } // namespace
