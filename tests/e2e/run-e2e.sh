@@ -13,10 +13,7 @@
 # (ORVANTA_E2E_KEEP=1 keeps them always).
 set -euo pipefail
 
-if [[ $# -ne 4 ]]; then
-    echo "usage: $0 PROGRAM LISTSERVER LISTS_TOOL SOURCE_DIR" >&2
-    exit 2
-fi
+[[ $# -eq 4 ]] || { echo "usage: $0 PROGRAM LISTSERVER LISTS_TOOL SOURCE_DIR" >&2; exit 2; }
 program=$(realpath "$1")
 listserver=$(realpath "$2")
 lists_tool=$(realpath "$3")

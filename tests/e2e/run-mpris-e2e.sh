@@ -10,10 +10,7 @@
 # brings back the minimised window, and the installed desktop entry starts the program again.
 set -euo pipefail
 
-if [[ $# -ne 2 ]]; then
-    echo "usage: $0 BUILD_DIR SOURCE_DIR" >&2
-    exit 2
-fi
+[[ $# -eq 2 ]] || { echo "usage: $0 BUILD_DIR SOURCE_DIR" >&2; exit 2; }
 build=$(realpath "$1")
 root=$(realpath "$2")
 # shellcheck source=e2e-lib.sh

@@ -7,10 +7,7 @@
 #   tests/package/check-package.sh BUILD_DIR
 set -euo pipefail
 
-if [[ $# -ne 1 ]]; then
-    echo "usage: $0 BUILD_DIR" >&2
-    exit 2
-fi
+[[ $# -eq 1 ]] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
 build=$(realpath "$1")
 # shellcheck source=../e2e/e2e-lib.sh
 source "$(dirname "$(realpath "$0")")/../e2e/e2e-lib.sh"
