@@ -44,7 +44,7 @@ stage "tests with sanitizers" build-asan -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANI
     -DORVANTA_BENCHMARKS=OFF
 stage "fuzzing" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++
-CTEST_FILTER="WindowMessage|Download" BUILD_TARGETS="orvanta_platform_tests orvanta_net_tests" \
+CTEST_FILTER="WindowMessage|Download|Misbehaviours|UpdateCheck" BUILD_TARGETS="orvanta_platform_tests orvanta_net_tests" \
     stage "tests with thread sanitizer" build-tsan \
     -DCMAKE_BUILD_TYPE=Debug -DORVANTA_TSAN=ON -DORVANTA_BENCHMARKS=OFF
 

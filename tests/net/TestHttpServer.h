@@ -14,6 +14,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -86,8 +87,11 @@ private:
                                  : kind == "not_a_list" ? CFileHandler::Scramble("just some text")
                                                         : CFileHandler::Scramble("<L></L>"),
                                  "text/plain");
-        else if (kind == "huge")
-            response.set_content(std::string(70 * 1024 * 1024, 'x'), "text/plain");
+        else if (kind == "huge") // streamed, so that even a slow build sends it at once
+            response.set_content_provider(
+                70 * 1024 * 1024, "text/plain",
+                [this](size_t, size_t uLength, httplib::DataSink& sink)
+                { return sink.write(m_body.data(), std::min(uLength, m_body.size())); });
         else if (kind == "truncated")
             response.set_content_provider(1000, "text/plain",
                                           [](size_t, size_t, httplib::DataSink& sink)
