@@ -5,10 +5,10 @@
 #include "host/WMPPlayer4.h"
 #include "shell/TelvaneView.h"
 
+#include "ListServer.h"
 #include "TestSupport.h"
 
 #include <benchmark/benchmark.h>
-#include <httplib.h>
 
 #include <QApplication>
 
@@ -41,32 +41,8 @@ void BM_ReconnectTries(benchmark::State& state)
         state.SkipWithError(strError.c_str());
         return;
     }
-    // A stream of unknown length, sent a piece at a time until the server is "gone".
-    std::atomic<bool> bGone{false};
-    httplib::Server server;
-    server.Get("/live.ts",
-               [&](const httplib::Request&, httplib::Response& response)
-               {
-                   if (bGone)
-                   {
-                       response.status = 404;
-                       return;
-                   }
-                   response.set_chunked_content_provider(
-                       "video/mp2t",
-                       [&](size_t uOffset, httplib::DataSink& sink)
-                       {
-                           if (bGone)
-                               return false;
-                           const size_t uAt = uOffset % clip.size();
-                           sink.write(clip.data() + uAt, std::min<size_t>(8192, clip.size() - uAt));
-                           std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                           return true;
-                       });
-               });
-    const int nPort = server.bind_to_any_port("127.0.0.1");
-    std::thread thread([&] { server.listen_after_bind(); });
-    const std::string strUrl = "http://127.0.0.1:" + std::to_string(nPort) + "/live.ts";
+    CLiveStream live(clip);
+    const std::string strUrl = live.Url();
 
     for (auto _ : state)
     {
@@ -82,7 +58,7 @@ void BM_ReconnectTries(benchmark::State& state)
             state.SkipWithError("the live stream did not play");
             break;
         }
-        bGone = true;
+        live.m_bGone = true;
         PumpEventsUntil([&] { return view.GetReconnectTry() >= 10; }, 120);
         state.counters["rss_try10_MB"] = ResidentMegabytes();
         PumpEventsUntil([&] { return view.GetReconnectTry() >= 100; }, 600);
@@ -90,8 +66,6 @@ void BM_ReconnectTries(benchmark::State& state)
         state.counters["tries"] = view.GetReconnectTry();
         view.Stop();
     }
-    server.stop();
-    thread.join();
 }
 BENCHMARK(BM_ReconnectTries)->Iterations(1)->Unit(benchmark::kSecond);
 

@@ -22,54 +22,6 @@
 
 namespace
 {
-// A live station: a stream of unknown length sent a piece at a time. While it is "gone" the
-// stream breaks off and every request gets a 404.
-class CLiveStream
-{
-public:
-    explicit CLiveStream(const std::string& clip) : m_clip(clip)
-    {
-        m_server.Get("/live.ts", [this](const httplib::Request&, httplib::Response& response)
-                     { Answer(response); });
-        m_nPort = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~CLiveStream()
-    {
-        m_bGone = true;
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort) + "/live.ts"; }
-    std::atomic<bool> m_bGone{false};
-    std::atomic<int> m_nRequests{0};
-
-private:
-    void Answer(httplib::Response& response)
-    {
-        ++m_nRequests;
-        if (m_bGone)
-            response.status = 404;
-        else
-            response.set_chunked_content_provider("video/mp2t",
-                                                  [this](size_t uOffset, httplib::DataSink& sink)
-                                                  { return SendPiece(uOffset, sink); });
-    }
-    bool SendPiece(size_t uOffset, httplib::DataSink& sink)
-    {
-        if (m_bGone)
-            return false;
-        const size_t uAt = uOffset % m_clip.size();
-        sink.write(m_clip.data() + uAt, std::min<size_t>(8192, m_clip.size() - uAt));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return true;
-    }
-    const std::string& m_clip;
-    httplib::Server m_server;
-    int m_nPort = 0;
-    std::thread m_thread;
-};
-
 class TelvaneViewTest : public ScratchHome
 {
 protected:
